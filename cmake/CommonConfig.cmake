@@ -1,0 +1,51 @@
+# One INTERFACE target carries the language level, warnings and sanitizer flags;
+# every library, program, test and benchmark links it.
+add_library(vexora_options INTERFACE)
+target_compile_features(vexora_options INTERFACE cxx_std_20)
+set(CMAKE_CXX_EXTENSIONS OFF)
+target_compile_options(vexora_options INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_definitions(vexora_options INTERFACE
+  VEXORA_VERSION="${PROJECT_VERSION}"
+  VEXORA_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+  VEXORA_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+  VEXORA_VERSION_PATCH=${PROJECT_VERSION_PATCH}
+  VEXORA_VERSION_TWEAK=${PROJECT_VERSION_TWEAK})
+if(VEXORA_SANITIZE)
+  target_compile_options(vexora_options INTERFACE
+    -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(vexora_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# vexora_layer(NAME [DEPS ...]): a static library from every source of src/NAME.
+function(vexora_layer name)
+  cmake_parse_arguments(L "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT srcs)
+    # A layer without sources yet: headers only.
+    add_library(vexora_${name} INTERFACE)
+    target_include_directories(vexora_${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(vexora_${name} INTERFACE vexora_options ${L_DEPS})
+    return()
+  endif()
+  add_library(vexora_${name} STATIC ${srcs})
+  target_include_directories(vexora_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(vexora_${name} PUBLIC vexora_options ${L_DEPS})
+endfunction()
+
+# vexora_test(NAME [DEPS ...]): one GoogleTest program from every source of tests/NAME.
+function(vexora_test name)
+  cmake_parse_arguments(T "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(test_${name} ${srcs})
+  set_target_properties(test_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_include_directories(test_${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(test_${name} PRIVATE vexora_options GTest::gtest GTest::gmock GTest::gtest_main ${T_DEPS})
+  target_compile_definitions(test_${name} PRIVATE
+    VEXORA_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data"
+    VEXORA_PROGRAM_DIR="${VEXORA_PROGRAM_DIR}")
+  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+endfunction()
