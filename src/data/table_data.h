@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <variant>
 #include <vector>
@@ -95,6 +96,13 @@ struct TableData {
     std::int64_t autoIncValue = -1;
     std::vector<ExtraProperty> tableProperties;  // other table properties
     std::vector<std::vector<Value>> rows;        // each row has fields.size() values
+};
+
+// Raised by the table engine and its file forms; the message says what is wrong
+// (and, for files, names the file).
+class TableError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 }  // namespace vexora::data
