@@ -1,0 +1,66 @@
+#include "data/category_opening.h"
+
+namespace vexora::data {
+namespace {
+
+const char* trueFalse(bool b) { return b ? "True" : "False"; }
+
+}  // namespace
+
+CategoryFiles locateCategoryFiles(TModalitaQuiz category, const ProgramState& state,
+                                  PlatformServices& platform) {
+    auto inData = [&](std::string_view name) { return state.dataFolder + std::string(name); };
+    auto inProgram = [&](std::string_view name) {
+        return state.programFolder + std::string(name);
+    };
+    CategoryFiles files;
+    const std::string_view master = masterFile(category);
+    files.master = platform.fileExists(inData(master)) ? inData(master) : inProgram(master);
+
+    const std::string_view history = printHistoryFile(category);
+    if (platform.fileExists(inData(history))) {
+        files.printHistory = inData(history);
+    } else if (platform.fileExists(inProgram(history))) {
+        files.printHistory = inProgram(history);
+    } else {
+        files.printHistory = inData(history);
+    }
+
+    const std::string_view topics = topicListFile(category);
+    files.topicList = platform.fileExists(inData(topics)) ? inData(topics) : inProgram(topics);
+    return files;
+}
+
+CategoryOpening InitAndCountDb(ProgramState& state, QuestionData& data) {
+    CategoryOpening r;
+    const TModalitaQuiz category = state.currentCategory;
+    if (!isWorkingCategory(category)) return r;
+
+    const CategoryFiles files = locateCategoryFiles(category, state, data.platform());
+    r.masterLoaded = data.CaricaMaster(files.master);
+
+    data.FilePrintr = files.printHistory;
+    r.printLoaded = data.CaricaPrintDb(data.FilePrintr);
+    state.printDatabaseLoaded = r.printLoaded;
+    r.examPossible = r.masterLoaded && r.printLoaded;
+
+    data.FileArgmnt = files.topicList;
+    r.topicPossible = data.CaricaArgomenti(data.FileArgmnt, false) && r.printLoaded;
+
+    int& examCounter = state.counter(category, tdsEsame);
+    if (r.examPossible && examCounter >= examResetThreshold(category)) {
+        if (data.ResetEsame()) {
+            data.reporting().trace(examResetLogLine(category));
+            examCounter = 1;
+        }
+    }
+
+    data.reporting().trace("TFormStampe.InitAndCountDb Mode: " + std::string(valueName(category)) +
+                           " - Esa: " + trueFalse(r.examPossible) +
+                           " - Arg: " + trueFalse(r.topicPossible) +
+                           " - Master: " + trueFalse(r.masterLoaded) +
+                           " - Print: " + trueFalse(r.printLoaded));
+    return r;
+}
+
+}  // namespace vexora::data

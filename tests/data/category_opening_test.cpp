@@ -1,0 +1,110 @@
+#include "data/category_opening.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/question_world.h"
+
+using namespace vexora;
+using namespace vexora::test;
+
+namespace {
+
+class CategoryOpeningTest : public ::testing::Test {
+protected:
+    QuestionWorld w;
+
+    void writeAbFiles(const std::string& folder) {
+        std::vector<MasterRow> rows;
+        for (int i = 1; i <= 60; ++i) rows.push_back({i, i % 2 ? "01" : "02", i <= 30 ? "A01" : "A02"});
+        writeMaster(folder + std::string(masterFile(mqAB)), rows);
+        writeTopicList(folder + std::string(topicListFile(mqAB)), {{"Uno", "A01"}, {"Due", "A02"}});
+    }
+    int examMarks() {
+        int n = 0;
+        for (const auto& row : w.qd.CdsPrint->Data().rows) n += !data::isNull(row[14]);
+        return n;
+    }
+};
+
+}  // namespace
+
+TEST_F(CategoryOpeningTest, LooksInTheDataFolderThenTheProgramFolder) {
+    std::filesystem::create_directory(w.path("data"));
+    w.state.dataFolder = w.path("data") + "/";
+    writeAbFiles(w.state.programFolder);
+    const auto files = data::locateCategoryFiles(mqAB, w.state, w.platform);
+    EXPECT_EQ(files.master, w.state.programFolder + "NQM2016.QXD");
+    EXPECT_EQ(files.topicList, w.state.programFolder + "ARG2013.XML");
+    // A history found nowhere belongs in the data folder.
+    EXPECT_EQ(files.printHistory, w.state.dataFolder + "NQP2016.QXD");
+
+    writeAbFiles(w.state.dataFolder);
+    { std::ofstream(w.state.programFolder + "NQP2016.QXD") << "x"; }
+    const auto again = data::locateCategoryFiles(mqAB, w.state, w.platform);
+    EXPECT_EQ(again.master, w.state.dataFolder + "NQM2016.QXD");
+    EXPECT_EQ(again.printHistory, w.state.programFolder + "NQP2016.QXD");
+}
+
+TEST_F(CategoryOpeningTest, OpensAllThreeFilesAndCreatesTheHistory) {
+    writeAbFiles(w.state.programFolder);
+    const auto r = data::InitAndCountDb(w.state, w.qd);
+    EXPECT_TRUE(r.masterLoaded && r.printLoaded && r.examPossible && r.topicPossible);
+    EXPECT_TRUE(w.state.printDatabaseLoaded);
+    EXPECT_EQ(w.qd.FilePrintr, w.state.dataFolder + "NQP2016.QXD");
+    EXPECT_TRUE(std::filesystem::exists(w.qd.FilePrintr));
+    EXPECT_EQ(w.qd.LbCount.lines, (std::vector<std::string>{"0/30", "0/30"}));
+    EXPECT_TRUE(w.logHas("TFormStampe.InitAndCountDb Mode: mqAB - Esa: True - Arg: True - "
+                         "Master: True - Print: True"));
+}
+
+TEST_F(CategoryOpeningTest, MissingTopicListLeavesOnlyExamSheets) {
+    writeAbFiles(w.state.programFolder);
+    std::filesystem::remove(w.state.programFolder + "ARG2013.XML");
+    const auto r = data::InitAndCountDb(w.state, w.qd);
+    EXPECT_TRUE(r.examPossible);
+    EXPECT_FALSE(r.topicPossible);
+    ASSERT_EQ(w.ui.messages.size(), 1u);
+    EXPECT_EQ(w.ui.messages[0].rfind("La lista argomenti non esiste.", 0), 0u);
+}
+
+TEST_F(CategoryOpeningTest, ExamHistoryIsResetAtTheThreshold) {
+    writeAbFiles(w.state.programFolder);
+    ASSERT_TRUE(data::InitAndCountDb(w.state, w.qd).examPossible);
+    data::Table& t = *w.qd.CdsPrint;
+    t.First();
+    t.Edit();
+    t.FieldByName("dtEsame").SetAsDateTime(LocalDateTime{2026, 1, 2, 3, 4, 5, 0});
+    t.FieldByName("rsEsame").SetAsBoolean(true);
+    t.Post();
+    ASSERT_TRUE(w.qd.SavePrintDb(w.qd.FilePrintr));
+
+    w.state.counter(mqAB, tdsEsame) = 599;  // below: nothing happens
+    data::InitAndCountDb(w.state, w.qd);
+    EXPECT_EQ(examMarks(), 1);
+    EXPECT_EQ(w.state.counter(mqAB, tdsEsame), 599);
+    EXPECT_FALSE(w.logHas("(ResetEsame AB)"));
+
+    w.state.counter(mqAB, tdsEsame) = 600;
+    data::InitAndCountDb(w.state, w.qd);
+    EXPECT_EQ(examMarks(), 0);
+    EXPECT_EQ(w.state.counter(mqAB, tdsEsame), 1);
+    EXPECT_TRUE(w.logHas("TFormStampe.InitAndCountDb (ResetEsame AB)"));
+}
+
+TEST_F(CategoryOpeningTest, NoResetWithoutAPrintDatabase) {
+    w.state.counter(mqAB, tdsEsame) = 700;
+    const auto r = data::InitAndCountDb(w.state, w.qd);  // nothing on disk
+    EXPECT_FALSE(r.examPossible);
+    EXPECT_EQ(w.state.counter(mqAB, tdsEsame), 700);
+}
+
+TEST_F(CategoryOpeningTest, NonWorkingCategoriesOpenNothing) {
+    for (TModalitaQuiz m : {mqNone, mqAdr, mqCapB}) {
+        w.state.currentCategory = m;
+        const auto r = data::InitAndCountDb(w.state, w.qd);
+        EXPECT_FALSE(r.masterLoaded || r.printLoaded || r.examPossible || r.topicPossible);
+    }
+    EXPECT_FALSE(std::filesystem::exists(w.log.currentFilePath()));
+}
