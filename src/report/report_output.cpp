@@ -1,0 +1,129 @@
+#include "report/report_output.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QFile>
+#include <QGuiApplication>
+#include <QtGlobal>
+
+#include <algorithm>
+#include <string>
+
+#include "core/file_util.h"
+#include "report/page_renderer.h"
+#include "report/report_error.h"
+
+namespace vexora::report {
+namespace {
+
+// Resets the running flag however the run ends.
+struct RunningFlag {
+    explicit RunningFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~RunningFlag() { flag_ = false; }
+    RunningFlag(const RunningFlag&) = delete;
+    RunningFlag& operator=(const RunningFlag&) = delete;
+    bool& flag_;
+};
+
+}  // namespace
+
+ReportOutput::ReportOutput() = default;
+
+void ReportOutput::SetCopies(int copies) {
+    copies_ = std::clamp(copies, 1, limits::kMaxCopies);
+}
+
+void ReportOutput::warn(const QString& text) {
+    if (warning_) {
+        warning_(text);
+    } else {
+        qWarning("%s", qPrintable(text));
+    }
+}
+
+bool ReportOutput::beforePage(int index, const QString& format) {
+    if (pump_)
+        pump_();
+    if (aborted_)
+        return false;
+    if (status_)
+        status_(QString(format).replace(QStringLiteral("%p"), QString::number(index + 1)));
+    return true;
+}
+
+bool ReportOutput::Run(const ReportTemplate& t, const Report& report) {
+    if (running_) {
+        throw ReportError(QStringLiteral("Una stampa è già in corso"));
+    }
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        throw ReportError(QStringLiteral(
+            "Il motore di stampa richiede un'applicazione Qt grafica (QGuiApplication)"));
+    }
+    if (report.Pages().empty()) {
+        throw ReportError(QStringLiteral("Il report %1 non ha pagine").arg(report.Name()));
+    }
+    RunningFlag running(running_);
+    if (aborted_)
+        return false;
+
+    if (dest_ == Destination::File)
+        return runPdf(t, report);
+
+    if (!printer_)
+        throw ReportError(QStringLiteral("Nessuna stampante selezionata"));
+    PrintJob job;
+    job.title = JobTitle();
+    job.copies = report.Copies() > 0 ? report.Copies() : copies_;
+    job.duplex = report.DuplexMode() == DuplexSetting::Default ? duplex_ : report.Duplex();
+    if ((setups_ & ssAllowSetup) != 0) {
+        job.setupDialog = setupDialog_;
+        job.setupTitle = TitleSetup();
+    }
+    const QString format = StatusFormatPrinting();
+    job.beforePage = [this, &format](int i) { return beforePage(i, format); };
+    if (!printer_->PrintReport(t, report, job)) {
+        // A cancelled setup dialog cancels the job like Abort does.
+        aborted_ = true;
+        return false;
+    }
+    return true;
+}
+
+bool ReportOutput::runPdf(const ReportTemplate& t, const Report& report) {
+    if (renderer_ != Renderer::Pdf) {
+        throw ReportError(QStringLiteral("Nessun renderer per l'output su file del report %1")
+                              .arg(report.Name()));
+    }
+    if (outputFileName_.isEmpty()) {
+        throw ReportError(QStringLiteral("Nome del file PDF non impostato"));
+    }
+    if (!jpegAvailable_) {
+        jpegAvailable_ = jpegWriterAvailable();
+        if (!*jpegAvailable_) {
+            warn(
+                QStringLiteral("Plugin JPEG di Qt assente: le immagini del PDF sono ridotte a "
+                               "150 dpi e salvate senza compressione JPEG"));
+        }
+    }
+    // The PDF is built in memory and then renamed into place, so a cancelled or
+    // failed run leaves an existing file of that name untouched.
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    const QString format = StatusFormatFile();
+    const bool complete =
+        renderReportPdf(t, report, buffer, JobTitle(), pdfRenderOptions(*jpegAvailable_),
+                        [this, &format](int i) { return beforePage(i, format); });
+    buffer.close();
+    if (!complete)
+        return false;
+    std::string error;
+    if (!writeFileAtomically(QFile::encodeName(outputFileName_).toStdString(),
+                             std::string_view(pdf.constData(), std::size_t(pdf.size())), &error)) {
+        throw ReportError(QStringLiteral("Impossibile scrivere il file PDF \"%1\": %2")
+                              .arg(outputFileName_, QString::fromStdString(error)));
+    }
+    return true;
+}
+
+}  // namespace vexora::report
