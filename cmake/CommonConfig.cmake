@@ -10,6 +10,11 @@ target_compile_definitions(vexora_options INTERFACE
   VEXORA_VERSION_MINOR=${PROJECT_VERSION_MINOR}
   VEXORA_VERSION_PATCH=${PROJECT_VERSION_PATCH}
   VEXORA_VERSION_TWEAK=${PROJECT_VERSION_TWEAK})
+if(VEXORA_FUZZ)
+  # Instrument the libraries too, so the fuzzers get coverage feedback from them.
+  target_compile_options(vexora_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined)
+  target_link_options(vexora_options INTERFACE -fsanitize=address,undefined)
+endif()
 if(VEXORA_SANITIZE)
   target_compile_options(vexora_options INTERFACE
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
