@@ -1,0 +1,216 @@
+#include "print/print_job_driver.h"
+
+#include <algorithm>
+#include <charconv>
+#include <exception>
+
+namespace vexora::print {
+namespace {
+
+// A typed count: the text as an integer, 1 when it is not one.
+int countFromText(const std::string& text) {
+    int value = 0;
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    while (first < last && *first == ' ')
+        ++first;
+    while (last > first && last[-1] == ' ')
+        --last;
+    if (first < last && *first == '+')
+        ++first;
+    const auto [ptr, ec] = std::from_chars(first, last, value);
+    if (ec != std::errc() || ptr != last || first == last)
+        return 1;
+    return value;
+}
+
+}  // namespace
+
+std::string sheetLabel(TTipoDiStampa kind, int counter) {
+    const std::string digits = "000" + std::to_string(counter);
+    return (kind == tdsEsame ? "E" : "A") + digits.substr(digits.size() - 3);
+}
+
+std::string copiesText(const PrintRequest& request) {
+    return request.copies == 1 ? std::string("una copia") : request.copiesText + " copie";
+}
+
+std::string answerKeyText(int sheets) {
+    return sheets == 1 ? std::string("la scheda stampata")
+                       : "le ultime " + std::to_string(sheets) + " schede stampate";
+}
+
+PrintJobDriver::PrintJobDriver(ProgramState& state, const Reporting& reporting,
+                               ProgressReporter& progress, PlatformServices& platform,
+                               data::QuestionData& data, compose::SheetComposer& composer,
+                               SheetRenderers& renderers, const settings::SettingsModel* settings)
+    : state_(state),
+      rep_(reporting),
+      progress_(progress),
+      platform_(platform),
+      data_(data),
+      composer_(composer),
+      renderers_(renderers),
+      settings_(settings) {}
+
+bool PrintJobDriver::report(int posPar, int posTot, int maxTot, const std::string& title,
+                            const std::string& info) {
+    return progress_.Progress(posPar, posPar >= 0 ? 100 : -1, posTot, maxTot, title, info);
+}
+
+void PrintJobDriver::saveCounters(PrintRunResult& result) {
+    if (!settings_)
+        return;
+    try {
+        settings_->SalvaProgressivi(state_);
+    } catch (const std::exception& e) {
+        // Reported as every settings write error is; the run's outcome stays.
+        rep_.error(1, "", "", e.what());
+        result.counterSaveFailed = true;
+    }
+}
+
+PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
+                                                 const PrintRequest& request) {
+    PrintRunResult result;
+    UserInteraction& ui = rep_.ui;
+    if (ui.waitCursor())
+        return result;  // a topic list is being loaded or counted
+    result.started = true;
+
+    const TModalitaQuiz m = state_.currentCategory;
+    const bool working = isWorkingCategory(m);
+    const bool exam = TipoStampa == tdsEsame;
+    const int n = countFromText(request.sheetsText);
+    const int keyCapacity = working ? sheetsPerKey(m) : 1;
+    const int slots = working ? questionsPerSheet(m) : 0;
+    result.requested = n;
+
+    if (working)
+        composer_.clearKeyAccumulator(m);
+    rep_.trace("TFormStampe.AvviaStampaSchede >>");
+    progress_.ProgressReset();
+    ui.setWaitCursor(true);
+    struct CursorBack {
+        UserInteraction& ui;
+        ~CursorBack() { ui.setWaitCursor(false); }
+    } cursorBack{ui};
+
+    const std::string none = "-1";
+    bool interrupted =
+        progress_.Progress(0, 100, 0, (n + 3) * 10, progressTitle(m, TipoStampa), none);
+    int gathered = 0;  // printed sheets in the accumulator, waiting for their answer key
+
+    auto printAnswerKey = [&] {
+        interrupted =
+            report(100, -1, -1, none, "Stampa per " + answerKeyText(gathered) + ", in corso...") ||
+            interrupted;
+        if (interrupted)
+            return;
+        if (renderers_.StampaCorrettore(m, gathered)) {
+            result.answerKeys.push_back(gathered);
+        } else {
+            ++result.failedAnswerKeys;
+        }
+        gathered = 0;
+    };
+
+    for (int i = 1; i <= n; ++i) {
+        if (progress_.Interruzione())
+            interrupted = true;
+        bool ok = false;
+        bool composed = false;
+        const std::string index =
+            n == 1 ? std::string("1") : std::to_string(i) + " di " + std::to_string(n);
+        const std::string preparing = "Preparazione della scheda n. " + index + ", attendere...";
+        const std::string reordering = "Ricombinazione dell'ordinamento delle domande... ";
+
+        if (!interrupted)
+            interrupted = report(exam ? 25 : 5, -1, -1, none, preparing);
+        if (!interrupted) {
+            ok = exam ? composer_.CaricaArrayScheda(compose::tsEsame, compose::toNulla)
+                      : composer_.CaricaArrayScheda(compose::tsNormale, compose::toArgomentoMista);
+            composed = true;
+        }
+        if (!interrupted)
+            interrupted = report(exam ? 70 : 75, i * 10, -1, none, reordering);
+        if (!interrupted && ok &&
+            (exam ? rep_.switches.CkRandomEsame : rep_.switches.CkRandomArgom)) {
+            ok = composer_.MischiaScheda(m);
+        }
+        if (!interrupted)
+            interrupted = report(exam ? 80 : 85, exam ? i * 10 : -1, -1, none, none);
+
+        bool printed = false;
+        if (ok) {
+            int& counter = state_.counter(m, TipoStampa);
+            const std::string label = sheetLabel(TipoStampa, counter);
+            counter = counter >= 999 ? 1 : counter + 1;
+
+            // Gather the sheet's key entries into the next free block.
+            auto keys = composer_.sheetKeys(m);
+            auto acc = composer_.keyAccumulator(m);
+            const std::size_t base =
+                static_cast<std::size_t>(gathered) * static_cast<std::size_t>(slots);
+            for (std::size_t k = 0; k < keys.size() && base + k < acc.size(); ++k) {
+                acc[base + k] = keys[k];
+                acc[base + k].Scheda = label;
+            }
+
+            if (progress_.Interruzione())
+                interrupted = true;
+            if (!interrupted) {
+                interrupted = report(100, -1, -1, none,
+                                     "Avvio stampa per " + copiesText(request) + " della scheda " +
+                                         label + " in corso...");
+            }
+            if (!interrupted)
+                printed = renderers_.StampaScheda(m, TipoStampa, label);
+            if (printed) {
+                ++gathered;
+                result.printedLabels.push_back(label);
+            } else {
+                // The block goes back to the next sheet; the label stays used.
+                for (std::size_t k = 0; k < keys.size() && base + k < acc.size(); ++k) {
+                    acc[base + k] = compose::TCorrettPrint{};
+                }
+            }
+        } else if (!interrupted) {
+            report(100, -1, -1, none, "ERRORE sulla scheda n. " + index + ", non stampata...");
+        }
+
+        if (!printed) {
+            ++result.failedSheets;
+            if (composed)
+                composer_.UndoLastSheetMarks();
+            if (!ok) {
+                platform_.beep(440, 10);
+                progress_.Delay(500);
+            }
+        }
+        if (!interrupted && gathered > 0 && (gathered == keyCapacity || i == n))
+            printAnswerKey();
+
+        ui.processEvents();
+        if (progress_.escapeHeld())
+            interrupted = true;
+        if (interrupted)
+            break;
+    }
+    result.interrupted = interrupted;
+
+    if (!result.printedLabels.empty() && platform_.fileExists(data_.FilePrintr)) {
+        result.saved = data_.SavePrintDb(data_.FilePrintr);
+        report(100, (n + 1) * 10, -1, none,
+               "Salvataggio database di stampa e riconteggio domande...");
+        data_.CaricaArgomenti(data_.FileArgmnt, true);
+        if (!interrupted)
+            progress_.ProgressFull();
+    }
+    saveCounters(result);
+    if (progress_.visible())
+        progress_.close();
+    return result;
+}
+
+}  // namespace vexora::print

@@ -1,0 +1,259 @@
+#include "print/print_job_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "data/table_file.h"
+#include "support/compose_world.h"
+
+using namespace vexora;
+using namespace vexora::test;
+
+namespace {
+
+// Records what would be printed; fails the sheets it is told to.
+class FakeRenderers : public print::SheetRenderers {
+public:
+    explicit FakeRenderers(compose::SheetComposer& composer) : composer_(composer) {}
+    std::vector<std::string> calls;
+    std::vector<std::vector<std::string>> keyLabels;  // labels of the blocks of each key
+    std::set<std::string> failLabels;
+
+    bool StampaScheda(TModalitaQuiz, TTipoDiStampa, const std::string& label) override {
+        calls.push_back("S:" + label);
+        return !failLabels.count(label);
+    }
+    bool StampaCorrettore(TModalitaQuiz m, int numCorr) override {
+        calls.push_back("K:" + std::to_string(numCorr));
+        auto acc = composer_.keyAccumulator(m);
+        const int n = questionsPerSheet(m);
+        std::vector<std::string> labels;
+        for (int j = 0; j < numCorr; ++j) labels.push_back(acc[static_cast<std::size_t>(j * n)].Scheda);
+        keyLabels.push_back(labels);
+        return true;
+    }
+
+private:
+    compose::SheetComposer& composer_;
+};
+
+struct DriverTest : ::testing::Test {
+    ComposeWorld w;
+    FakeRenderers renderers{w.composer};
+    settings::SettingsModel settingsModel{w.path("Vexora.ini"), w.log, w.path("Plarn.ini")};
+    print::PrintJobDriver driver{w.state, w.reporting, w.progress, w.platform, w.qd,
+                                 w.composer, renderers, &settingsModel};
+
+    void openExamCategory(TModalitaQuiz m) {
+        w.open(m, chapterMaster(25, 40), numberedTopics(3));
+    }
+    print::PrintRunResult run(TTipoDiStampa kind, int sheets, int copies = 1) {
+        print::PrintRequest r;
+        r.sheetsText = std::to_string(sheets);
+        r.copiesText = std::to_string(copies);
+        r.copies = copies;
+        return driver.AvviaStampaSchede(kind, r);
+    }
+    std::vector<std::string> infos() {
+        std::vector<std::string> out;
+        for (const auto& c : w.progress.calls) {
+            if (c.rfind("Progress: ", 0) != 0) continue;
+            // "Progress: posPar,maxPar,posTot,maxTot,title,info": the info follows the fifth comma.
+            std::size_t at = 0;
+            for (int k = 0; k < 5; ++k) at = c.find(',', at) + 1;
+            const std::string info = c.substr(at);
+            if (info != "-1") out.push_back(info);
+        }
+        return out;
+    }
+    int savedExamMarks() {
+        const auto t = data::loadTableFile(w.qd.FilePrintr);
+        int n = 0;
+        for (const auto& row : t.rows) n += !data::isNull(row[14]);
+        return n;
+    }
+};
+
+}  // namespace
+
+TEST(PrintJobTexts, LabelsCopiesAndKeyTexts) {
+    EXPECT_EQ(print::sheetLabel(tdsEsame, 7), "E007");
+    EXPECT_EQ(print::sheetLabel(tdsArgomento, 128), "A128");
+    EXPECT_EQ(print::sheetLabel(tdsEsame, 999), "E999");
+    print::PrintRequest one;
+    EXPECT_EQ(print::copiesText(one), "una copia");
+    print::PrintRequest three{"1", "3", 3};
+    EXPECT_EQ(print::copiesText(three), "3 copie");
+    EXPECT_EQ(print::answerKeyText(1), "la scheda stampata");
+    EXPECT_EQ(print::answerKeyText(3), "le ultime 3 schede stampate");
+}
+
+TEST_F(DriverTest, TenSheetsInterleaveAnswerKeysEveryFour) {
+    openExamCategory(mqAB);
+    const auto r = run(tdsEsame, 10, 2);
+    EXPECT_EQ(renderers.calls,
+              (std::vector<std::string>{"S:E001", "S:E002", "S:E003", "S:E004", "K:4", "S:E005",
+                                        "S:E006", "S:E007", "S:E008", "K:4", "S:E009", "S:E010",
+                                        "K:2"}));
+    EXPECT_EQ(renderers.keyLabels[2], (std::vector<std::string>{"E009", "E010"}));
+    EXPECT_EQ(w.state.counter(mqAB, tdsEsame), 11);
+    EXPECT_TRUE(r.saved);
+    EXPECT_EQ(savedExamMarks(), 300);
+    const auto texts = infos();
+    EXPECT_NE(std::find(texts.begin(), texts.end(),
+                        "Avvio stampa per 2 copie della scheda E003 in corso..."),
+              texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Stampa per le ultime 2 schede stampate, in corso..."),
+              texts.end());
+    // The counters reach the settings file at the end of the run.
+    EXPECT_NE(readText(w.path("Vexora.ini")).find("Progressivo Esa AB=11"), std::string::npos);
+}
+
+TEST_F(DriverTest, ProgressTextsOfAOneSheetRunInOrder) {
+    openExamCategory(mqAB);
+    run(tdsEsame, 1);
+    EXPECT_EQ(infos(), (std::vector<std::string>{
+                           "Preparazione della scheda n. 1, attendere...",
+                           "Ricombinazione dell'ordinamento delle domande... ",
+                           "Avvio stampa per una copia della scheda E001 in corso...",
+                           "Stampa per la scheda stampata, in corso...",
+                           "Salvataggio database di stampa e riconteggio domande..."}));
+    EXPECT_EQ(w.progress.calls[0], "ProgressReset");
+    EXPECT_EQ(w.progress.calls[1], "Progress: 0,100,0,40,Stampa schede tipo esame AB,-1");
+    EXPECT_NE(std::find(w.progress.calls.begin(), w.progress.calls.end(), "ProgressFull"),
+              w.progress.calls.end());
+    EXPECT_FALSE(w.progress.visible());
+    EXPECT_FALSE(w.ui.waitCursor());
+}
+
+TEST_F(DriverTest, EightSheetKeyWithThreeSheetsAndTwoSheetKeyWithThree) {
+    w.open(mqSuperC1, chapterMaster(10, 40), numberedTopics(3));
+    run(tdsEsame, 3);
+    EXPECT_EQ(renderers.calls, (std::vector<std::string>{"S:E001", "S:E002", "S:E003", "K:3"}));
+
+    renderers.calls.clear();
+    w.open(mqCqc1M, chapterMaster(13, 60), numberedTopics(3));
+    run(tdsEsame, 3);
+    EXPECT_EQ(renderers.calls,
+              (std::vector<std::string>{"S:E001", "S:E002", "K:2", "S:E003", "K:1"}));
+    const auto texts = infos();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Stampa per la scheda stampata, in corso..."), 1);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Preparazione della scheda n. 2 di 3, attendere..."),
+              2);
+}
+
+TEST_F(DriverTest, CounterWrapsFrom999To1) {
+    openExamCategory(mqAB);
+    w.state.counter(mqAB, tdsEsame) = 999;
+    run(tdsEsame, 2);
+    EXPECT_EQ(renderers.calls, (std::vector<std::string>{"S:E999", "S:E001", "K:2"}));
+    EXPECT_EQ(w.state.counter(mqAB, tdsEsame), 2);
+}
+
+TEST_F(DriverTest, ZeroSheetsOpensAndClosesTheProgressOnly) {
+    openExamCategory(mqAB);
+    const auto r = run(tdsEsame, 0);
+    EXPECT_TRUE(renderers.calls.empty());
+    EXPECT_FALSE(r.saved);
+    EXPECT_EQ(savedExamMarks(), 0);
+    EXPECT_FALSE(w.progress.visible());
+}
+
+TEST_F(DriverTest, NoCategoryFailsEverySheet) {
+    const auto r = run(tdsEsame, 2);
+    EXPECT_TRUE(renderers.calls.empty());
+    EXPECT_EQ(r.failedSheets, 2);
+    EXPECT_FALSE(r.saved);
+    const auto texts = infos();
+    EXPECT_EQ(texts[1], "Ricombinazione dell'ordinamento delle domande... ");
+    EXPECT_EQ(texts[2], "ERRORE sulla scheda n. 1 di 2, non stampata...");
+    EXPECT_EQ(std::count(w.platform.tones.begin(), w.platform.tones.end(), std::make_pair(440u, 10u)), 2);
+}
+
+TEST_F(DriverTest, SecondOfFourFailsToComposeAndTakesNoLabel) {
+    openExamCategory(mqAB);
+    w.progress.onTick = [&](RecordingInteraction& p) {
+        if (p.progress.info == "Preparazione della scheda n. 2 di 4, attendere...") {
+            w.state.currentCategory = mqNone;
+        } else if (p.progress.info == "Preparazione della scheda n. 3 di 4, attendere...") {
+            w.state.currentCategory = mqAB;
+        }
+    };
+    const auto r = run(tdsEsame, 4);
+    EXPECT_EQ(renderers.calls,
+              (std::vector<std::string>{"S:E001", "S:E002", "S:E003", "K:3"}));
+    EXPECT_EQ(r.failedSheets, 1);
+    EXPECT_TRUE(r.saved);
+    EXPECT_EQ(savedExamMarks(), 90);
+}
+
+TEST_F(DriverTest, SheetThatFailsToPrintGivesBackItsBlockAndItsMarks) {
+    openExamCategory(mqAB);
+    renderers.failLabels = {"E002"};
+    const auto r = run(tdsEsame, 4);
+    EXPECT_EQ(renderers.calls,
+              (std::vector<std::string>{"S:E001", "S:E002", "S:E003", "S:E004", "K:3"}));
+    EXPECT_EQ(renderers.keyLabels[0], (std::vector<std::string>{"E001", "E003", "E004"}));
+    EXPECT_EQ(w.state.counter(mqAB, tdsEsame), 5);
+    EXPECT_EQ(r.printedLabels.size(), 3u);
+    EXPECT_EQ(savedExamMarks(), 90);
+}
+
+TEST_F(DriverTest, LastSheetFailingStillGetsTheGatheredSheetsTheirKey) {
+    openExamCategory(mqAB);
+    renderers.failLabels = {"E003"};
+    const auto r = run(tdsEsame, 3);
+    EXPECT_EQ(renderers.calls, (std::vector<std::string>{"S:E001", "S:E002", "S:E003", "K:2"}));
+    EXPECT_TRUE(r.saved);
+    EXPECT_EQ(savedExamMarks(), 60);
+}
+
+TEST_F(DriverTest, InterruptionDuringTheThirdCompositionKeepsThePrintedSheets) {
+    openExamCategory(mqAB);
+    w.progress.onTick = [](RecordingInteraction& base) {
+        auto& p = static_cast<InterruptingProgress&>(base);
+        if (p.progress.info == "Preparazione della scheda n. 3 di 3, attendere..." &&
+            p.interruptAt == 0) {
+            p.interruptAt = p.readings + 3;  // a few slots into the composition
+        }
+        if (p.interruptAt > 0 && p.readings >= p.interruptAt) p.progress.interruption = true;
+    };
+    const auto r = run(tdsEsame, 3);
+    EXPECT_TRUE(r.interrupted);
+    EXPECT_EQ(renderers.calls, (std::vector<std::string>{"S:E001", "S:E002"}));
+    EXPECT_EQ(w.state.counter(mqAB, tdsEsame), 3);
+    EXPECT_EQ(std::count(w.platform.tones.begin(), w.platform.tones.end(), std::make_pair(440u, 10u)), 1);
+    // The printed sheets' marks are kept and saved; the cut-short sheet's are undone.
+    EXPECT_TRUE(r.saved);
+    EXPECT_EQ(savedExamMarks(), 60);
+    EXPECT_EQ(w.marked("Esame").size(), 60u);
+}
+
+TEST_F(DriverTest, EscapeHeldEndsTheRunAfterTheCurrentSheet) {
+    openExamCategory(mqAB);
+    w.progress.escape = true;
+    const auto r = run(tdsEsame, 3);
+    EXPECT_TRUE(r.interrupted);
+    EXPECT_EQ(renderers.calls, (std::vector<std::string>{"S:E001"}));
+    EXPECT_EQ(savedExamMarks(), 30);
+}
+
+TEST_F(DriverTest, TopicRunRecountsTheTopics) {
+    w.open(mqAB, topicMaster({80, 80, 80}), numberedTopics(3));
+    w.selectTopics({1, 3});
+    const auto r = run(tdsArgomento, 2);
+    EXPECT_EQ(renderers.calls, (std::vector<std::string>{"S:A001", "S:A002", "K:2"}));
+    ASSERT_TRUE(r.saved);
+    EXPECT_EQ(w.qd.Argomenti[0].RecordSvolti + w.qd.Argomenti[2].RecordSvolti, 60);
+    EXPECT_EQ(w.qd.Argomenti[1].RecordSvolti, 0);
+    EXPECT_EQ(w.qd.LbCount.lines[1], "0/80");
+}
+
+TEST_F(DriverTest, RequestIgnoredWhileTheWaitCursorShows) {
+    openExamCategory(mqAB);
+    w.ui.setWaitCursor(true);
+    const auto r = run(tdsEsame, 1);
+    EXPECT_FALSE(r.started);
+    EXPECT_TRUE(renderers.calls.empty());
+}
