@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# The main job on the bundled sample data: installs what the build needs, builds
+# Vexora, generates the sample data into the program folder (build/bin), prints 8 AB
+# exam sheets and 4 C1 topic sheets (topics 1 to 4) with their answer keys to PDF,
+# saves the answer keys as text too, and lists the files written.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)"
+
+BIN=build/bin
+echo "== sample data into $BIN"
+"$BIN/vexora-sample-data" "$BIN"
+
+export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+echo "== 8 AB exam sheets"
+"$BIN/vexora-batch" --folder "$BIN" --category AB --kind esame --sheets 8 --pdf --key-text \
+  | tee /tmp/vexora-demo-files.txt
+echo "== 4 C1 topic sheets, topics 1 to 4"
+"$BIN/vexora-batch" --folder "$BIN" --category C1 --kind argomento --topics 1,2,3,4 --sheets 4 \
+  --pdf --key-text | tee -a /tmp/vexora-demo-files.txt
+
+echo
+echo "== files written ($(wc -l < /tmp/vexora-demo-files.txt)):"
+while IFS= read -r f; do ls -l "$f"; done < /tmp/vexora-demo-files.txt
