@@ -44,11 +44,18 @@ void appendUtf8(std::string& out, char32_t cp) {
 std::string cp1252ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);
-    for (char c : bytes) {
-        const auto b = static_cast<std::uint8_t>(c);
-        if (b < 0x80) {
-            out.push_back(c);
-        } else if (b < 0xA0) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        // Runs of ASCII, the bulk of any text, are copied in one go.
+        std::size_t run = i;
+        while (run < bytes.size() && static_cast<std::uint8_t>(bytes[run]) < 0x80) ++run;
+        if (run > i) {
+            out.append(bytes.data() + i, run - i);
+            i = run;
+            if (i == bytes.size()) break;
+        }
+        const auto b = static_cast<std::uint8_t>(bytes[i++]);
+        if (b < 0xA0) {
             appendUtf8(out, kHigh[b - 0x80]);
         } else {
             appendUtf8(out, b);
