@@ -10,7 +10,7 @@ PACKAGES=(
   libpugixml-dev libcups2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core poppler-utils
-  xvfb xauth
+  xvfb xauth time
 )
 
 missing=()
