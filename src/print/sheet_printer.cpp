@@ -1,0 +1,425 @@
+#include "print/sheet_printer.h"
+
+#include <QImage>
+
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+#include <vector>
+
+#include "core/codepage.h"
+#include "core/file_util.h"
+#include "print/figure_files.h"
+#include "print/text_util.h"
+#include "report/template_model.h"
+
+namespace vexora::print {
+namespace {
+
+using report::Component;
+using report::Page;
+using report::Report;
+
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString numbered(const char* stem, int n) {
+    return QLatin1String(stem) + QString::number(n);
+}
+
+// Questions longer than this (in characters) take the long-question font: with a figure,
+// and without one.
+constexpr std::size_t kLongWithFigure = 200;
+constexpr std::size_t kLongWithoutFigure = 265;
+
+}  // namespace
+
+SheetPrinter::SheetPrinter(const ProgramState& state, const Reporting& reporting,
+                           PlatformServices& platform, ProgressReporter& progress,
+                           compose::SheetComposer& composer, report::ReportProject& project,
+                           report::ReportOutput& output)
+    : state_(state),
+      rep_(reporting),
+      platform_(platform),
+      progress_(progress),
+      composer_(composer),
+      project_(project),
+      output_(output) {
+    // The engine pumps events before every page, so "Interrompi" can cancel a running job.
+    output_.SetEventPump([this] { rep_.ui.processEvents(); });
+}
+
+SheetPrinter::~SheetPrinter() {
+    output_.SetEventPump({});
+    if (printer_ && output_.Printer() == printer_.get())
+        output_.SetPrinter(nullptr);
+}
+
+void SheetPrinter::selectPrinter(const QString& printerName) {
+    if (printer_) {
+        printer_->SetPrinterName(printerName);
+    } else {
+        printer_ = std::make_unique<report::PrinterDevice>(printerName);
+    }
+    output_.SetPrinter(printer_.get());
+}
+
+void SheetPrinter::setPrintSetupHook(report::PrintSetupHook hook) {
+    output_.SetSetupDialog(std::move(hook));
+}
+
+std::string SheetPrinter::templatePath() const {
+    return state_.programFolder + std::string(kTemplateFileName);
+}
+
+std::string SheetPrinter::GetFiguraSUP(std::string_view figura) {
+    return print::GetFiguraSUP(figura, state_.currentCategory, state_.figuresFolder, platform_,
+                               rep_.log);
+}
+
+void SheetPrinter::setUpOutput(const std::string& outputName, int copies, bool twoSided) {
+    const Switches& sw = rep_.switches;
+    if (sw.CkStampaSuPdf) {
+        output_.SetDefaultDest(report::Destination::File);
+        output_.SetDoNativeOutput(false);
+        output_.SetRenderObject(report::Renderer::Pdf);
+    } else {
+        output_.SetDefaultDest(report::Destination::Printer);
+        output_.SetDoNativeOutput(true);
+        output_.SetRenderObject(report::Renderer::None);
+    }
+    if (sw.CkNoPrntSetup)
+        output_.RemoveSystemSetup(report::ssAllowSetup);
+    if (output_.RenderObject() == report::Renderer::Pdf)
+        output_.SetOutputFileName(qs(state_.programFolder + outputName + ".pdf"));
+
+    copies = std::clamp(copies, 1, report::limits::kMaxCopies);
+    if (!printer_ && !sw.CkStampaSuPdf)
+        selectPrinter({});
+    if (printer_) {
+        printer_->SetCopies(copies);
+        printer_->SelectPaper(QStringLiteral("A4"));
+        printer_->SetDuplex(twoSided);
+        output_.SetCopies(printer_->Copies());
+        output_.SetDuplex(printer_->Duplex());
+    } else {
+        // A PDF run before any printer was chosen: nothing to ask a printer about.
+        output_.SetCopies(copies);
+        output_.SetDuplex(twoSided);
+    }
+}
+
+Report* SheetPrinter::openTemplate(const std::string& reportName, bool twoSided) {
+    const std::string path = templatePath();
+    if (platform_.fileExists(path))
+        project_.SetProjectFile(qs(path));
+    project_.Open();
+    const QString name = qs(reportName);
+    project_.SelectReport(name);
+    project_.SetUnits(report::DisplayUnit::Millimetre);
+    project_.SetUnitsFactor(25.4);
+    project_.SetEngine(&output_);
+    Report* report = project_.FindReport(name);
+    if (report) {
+        report->SetCopies(printer_ ? std::clamp(printer_->Copies(), 1, report::limits::kMaxCopies)
+                                   : output_.Copies());
+        report->SetDuplex(twoSided);
+    }
+    return report;
+}
+
+void SheetPrinter::closeTemplate() noexcept {
+    try {
+        project_.Close();
+    } catch (...) {
+        // Closing only drops the working copy; nothing to report.
+    }
+}
+
+bool SheetPrinter::runAndClose() {
+    // False when the job was cancelled ("Interrompi"): nothing was printed.
+    const bool complete = project_.Execute();
+    closeTemplate();
+    return complete;
+}
+
+void SheetPrinter::missingFigureWarning(const SheetLayout& layout, const std::string& path) {
+    if (layout.logMissingFigure) {
+        rep_.log.ScriviErrorLog(
+            "", 1, "FormStampe.StampaSchedaS1 - Compnente figura non in pagina e figura assente!");
+    }
+    progress_.setInfo("Attenzione! Impossibile trovare la figura: " + path);
+    if (!layout.logMissingFigure)
+        platform_.beep(900, 40);
+    progress_.Delay(1000);
+}
+
+void SheetPrinter::placeFigure(TModalitaQuiz m, const SheetLayout& layout,
+                               const compose::TDomandaPrint& slot, Component& image) {
+    const std::string path =
+        usesPlainFigurePath(layout.family)
+            ? plainFigurePath(state_.figuresFolder, slot.Figura)
+            : print::GetFiguraSUP(slot.Figura, m, state_.figuresFolder, platform_, rep_.log);
+    if (!platform_.fileExists(path)) {
+        missingFigureWarning(layout, path);
+        return;
+    }
+    QImage target(kPlacedFigureSide, kPlacedFigureSide, QImage::Format_RGB888);
+    if (target.isNull())
+        throw std::runtime_error("Memoria insufficiente per la figura " + path);
+    // A picture that failed to load with CkNoExceptMsg on was logged; the component
+    // keeps the template's picture, as for a missing file.
+    if (const auto loaded = LoadGraphicsFile(path, platform_, rep_)) {
+        FitBitmap(*loaded, target);
+        image.SetImage(target);
+    }
+}
+
+bool SheetPrinter::StampaScheda(TTipoDiStampa kind, std::string_view label, int copies) {
+    return StampaScheda(state_.currentCategory, kind, label, copies);
+}
+
+bool SheetPrinter::StampaScheda(TModalitaQuiz m, TTipoDiStampa kind, std::string_view label,
+                                int copies) {
+    if (!isWorkingCategory(m)) {
+        rep_.error(1, "FormStampe.StampaScheda - ", "Problema di stampa della scheda\r\nERRORE: ",
+                   "nessuna categoria di quiz scelta");
+        return false;
+    }
+    const SheetLayout& layout = sheetLayout(m);
+    const std::string code(categoryCode(m));
+    rep_.trace("TFormStampe.StampaScheda" + code + " (" + std::string(valueName(kind)) + ")");
+
+    const Switches& sw = rep_.switches;
+    const std::string L(label);
+    std::string R;
+    // Every way out closes the template, so no change survives into the next sheet.
+    struct CloseOnExit {
+        SheetPrinter& printer;
+        ~CloseOnExit() { printer.closeTemplate(); }
+    } closeOnExit{*this};
+    try {
+        setUpOutput(pdfPrefix(m, kind) + L, copies, sw.CkSkedaDuplex);
+        R = sheetReportName(m);
+        if (!openTemplate(R, sw.CkSkedaDuplex)) {
+            rep_.ui.messageBox(std::string(layout.sheetMessagePrefix) + L + ", report: " + R +
+                               " non disponibile.");
+            return false;
+        }
+        project_.SetParam(QStringLiteral("NomeAutoscuola"), qs(state_.schoolName));
+        project_.SetParam(QStringLiteral("IndirizzoAutoscuola"), qs(state_.schoolAddress));
+
+        const int pageCount = reportPages(m);
+        std::array<Page*, 4> pages{};
+        const Component* master = nullptr;
+        const Component* masterX = nullptr;
+        bool allPages = true;
+        for (int p = 1; p <= pageCount; ++p) {
+            Page* page = project_.FindPage(qs(sheetPageName(m, p)));
+            pages[static_cast<std::size_t>(p - 1)] = page;
+            if (!page) {
+                allPages = false;
+                continue;
+            }
+            page->SetGotoMode(1);
+            if (Component* name = page->FindComponent(qs(sheetLabelComponent(p)))) {
+                std::string text = L;
+                if (suffixedSheetLabels(layout.family)) {
+                    text += '/';
+                    text += static_cast<char>('a' + (p - 1));
+                }
+                name->SetText(qs(text));
+            }
+            if (p == 1) {
+                master = page->FindComponent(QStringLiteral("FontMasterDom"));
+                masterX = page->FindComponent(QStringLiteral("FontMasterDomX"));
+            }
+        }
+        if (pagesRequired(layout.family) && !allPages) {
+            rep_.log.ScriviErrorLog("", 1, layout.missingPagesLog);
+            return false;
+        }
+        // Widening and answer marks search every page; they need the whole report.
+        const bool wholeReport = allPages;
+        const auto findOnPages = [&](const QString& name) -> Component* {
+            for (int p = 0; p < pageCount; ++p) {
+                if (Page* page = pages[static_cast<std::size_t>(p)]) {
+                    if (Component* c = page->FindComponent(name))
+                        return c;
+                }
+            }
+            return nullptr;
+        };
+        const bool plain = usesPlainFigurePath(layout.family);
+        const WideningOrder order = wideningOrder(layout.family);
+        const QColor red = report::colorFromWindowsRgb(kHighlightRgb);
+
+        const auto sheet = composer_.sheet(m);
+        const int n_max = std::min(questionsPerSheet(m), static_cast<int>(sheet.size()));
+        for (int n = 1; n <= n_max; ++n) {
+            const compose::TDomandaPrint& slot = sheet[static_cast<std::size_t>(n - 1)];
+            Page* slotPage = pages[static_cast<std::size_t>(pageOfSlot(m, n) - 1)];
+            const QString domanda = numbered("Domanda", n);
+            const bool hasFigureName = !slot.Figura.empty();
+            const bool figureNameBlank = trimBlanks(slot.Figura).empty();
+
+            if (slotPage) {
+                if (Component* text = slotPage->FindComponent(domanda)) {
+                    const std::size_t length = utf8Length(slot.Testo);
+                    const bool longText =
+                        hasFigureName ? length > kLongWithFigure : length > kLongWithoutFigure;
+                    text->SetFontMirror(longText ? masterX : master);
+                }
+            }
+
+            project_.SetParam(domanda,
+                              qs(layout.removeFirstTab ? withoutFirstTab(slot.Testo) : slot.Testo));
+            project_.SetParam(numbered("Figura", n), qs(slot.Figura));
+            project_.SetParam(numbered("Libro", n),
+                              plain && !figureNameBlank ? qs("Figura " + slot.Figura) : QString());
+            project_.SetParam(numbered("Risposta", n), qs(slot.Risposta));
+            project_.SetParam(numbered("Blk_Dom_Arg", n), qs(slot.BlkDom + "/" + slot.Indice));
+
+            if (plain && slotPage) {
+                if (Component* frame = slotPage->FindComponent(numbered("Rectangle", n)))
+                    frame->SetVisible(!figureNameBlank);
+            }
+
+            if (slotPage) {
+                if (Component* image = slotPage->FindComponent(numbered("Figura", n))) {
+                    if (hasFigureName) {
+                        placeFigure(m, layout, slot, *image);
+                    } else {
+                        image->SetVisible(false);
+                        Component* text = wholeReport ? findOnPages(domanda) : nullptr;
+                        if (text) {
+                            const bool odd = n % 2 == 1;
+                            if (odd && order == WideningOrder::LeftThenWidth)
+                                text->SetLeft(kWidenedLeftInch);
+                            text->SetWidth(text->Width() + kWideningInch);
+                            if (odd && order == WideningOrder::WidthThenLeft)
+                                text->SetLeft(kWidenedLeftInch);
+                        }
+                    }
+                }
+            }
+
+            if (wholeReport) {
+                Component* mark = findOnPages(numbered("Risp", n));
+                if (mark)
+                    mark->SetVisible(false);
+                const bool isFalse = slot.Risposta == "F";
+                if (sw.CkAddRispText && isFalse) {
+                    if (Component* text = findOnPages(domanda)) {
+                        project_.SetParam(domanda, qs(slot.Testo + " F"));
+                        text->SetFontColor(red);
+                        text->SetForeColor(red);
+                    }
+                }
+                if (sw.CkRispVisible && isFalse && mark)
+                    mark->SetVisible(true);
+            }
+        }
+        return runAndClose();
+    } catch (const std::exception& e) {
+        rep_.error(1, "FormStampe.StampaScheda" + code + " - ",
+                   std::string(layout.sheetMessagePrefix) + L + " (report: " + R + ")\r\nERRORE: ",
+                   e.what());
+        return false;
+    }
+}
+
+bool SheetPrinter::StampaCorrettore(int numCorr, int copies) {
+    return StampaCorrettore(state_.currentCategory, numCorr, copies);
+}
+
+bool SheetPrinter::StampaCorrettore(TModalitaQuiz m, int numCorr, int copies) {
+    if (!isWorkingCategory(m)) {
+        rep_.error(
+            1, "FormStampe.StampaCorrettore - ",
+            "Problema di stampa del correttore\r\nERRORE: ", "nessuna categoria di quiz scelta");
+        return false;
+    }
+    const SheetLayout& layout = sheetLayout(m);
+    const std::string code(categoryCode(m));
+    rep_.trace("TFormStampe.StampaCorrettore" + code + " (NumCorr " + std::to_string(numCorr) +
+               ")");
+
+    const Switches& sw = rep_.switches;
+    std::string Q;
+    std::string R;
+    struct CloseOnExit {
+        SheetPrinter& printer;
+        ~CloseOnExit() { printer.closeTemplate(); }
+    } closeOnExit{*this};
+    try {
+        std::vector<std::string> lines;
+        const auto accumulator = composer_.keyAccumulator(m);
+        Q = keyName(m, accumulator, numCorr);
+        setUpOutput(Q, sw.CkUnSoloCorrettore ? 1 : copies, false);
+        R = answerKeyReportName(m);
+        if (!openTemplate(R, false))
+            return false;
+
+        const int K = sheetsPerKey(m);
+        const std::size_t N = static_cast<std::size_t>(questionsPerSheet(m));
+        Page* page = project_.FindPage(qs(R + ".Page1"));
+        if (numCorr <= K && page) {
+            const std::string_view partLetters = keyParts(m);
+            const std::vector<char> parts =
+                partLetters.empty() ? std::vector<char>{0}
+                                    : std::vector<char>(partLetters.begin(), partLetters.end());
+            for (int j = 1; j <= K; ++j) {
+                if (j > numCorr) {
+                    for (char p : parts) {
+                        if (Component* block = page->FindComponent(qs(keyBlockComponent(j, p))))
+                            block->SetVisible(false);
+                    }
+                    continue;
+                }
+                const std::size_t base = static_cast<std::size_t>(j - 1) * N;
+                if (base + N > accumulator.size())
+                    break;
+                const std::string& blockLabel = accumulator[base].Scheda;
+                for (char p : parts) {
+                    Component* block = page->FindComponent(qs(keyBlockComponent(j, p)));
+                    if (!block)
+                        continue;
+                    block->SetVisible(true);
+                    if (Component* name = page->FindComponent(qs(keyLabelComponent(j, p)))) {
+                        std::string text = blockLabel;
+                        if (p != 0) {
+                            text += '/';
+                            text += p;
+                        }
+                        name->SetText(qs(text));
+                    }
+                }
+                for (std::size_t i = 1; i <= N; ++i) {
+                    const compose::TCorrettPrint& entry = accumulator[base + i - 1];
+                    lines.push_back(keyTextLine(entry, static_cast<int>(i)));
+                    if (Component* mark =
+                            page->FindComponent(qs(keyMarkComponent(j, static_cast<int>(i))))) {
+                        mark->SetVisible(trimBlanks(entry.Risposta) == "F");
+                    }
+                }
+                lines.emplace_back(kKeyBlockSeparator);
+            }
+            if (sw.CkSaveCorrTxt) {
+                const std::string path = state_.programFolder + Q + ".txt";
+                std::string error;
+                if (!writeFileAtomically(path, keyTextFileBytes(lines), &error))
+                    throw std::runtime_error(error);
+            }
+        }
+        return runAndClose();
+    } catch (const std::exception& e) {
+        rep_.error(1, "FormStampe.StampaCorrettore" + code + " - ",
+                   std::string(layout.keyMessagePrefix) + Q + " (report: " + R + ")\r\nERRORE: ",
+                   e.what());
+        return false;
+    }
+}
+
+}  // namespace vexora::print

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "compose/sheet_composer.h"
+#include "core/catalogue.h"
+#include "core/error_report.h"
+#include "core/platform.h"
+#include "core/program_state.h"
+#include "core/user_interaction.h"
+#include "print/sheet_layout.h"
+#include "report/printer_device.h"
+#include "report/report_output.h"
+#include "report/report_project.h"
+
+namespace vexora::print {
+
+// Name of the report template in the program folder.
+inline constexpr std::string_view kTemplateFileName = "Vexora.rav";
+// Windows RGB value of the colour that highlights a false answer's text (red).
+inline constexpr std::uint32_t kHighlightRgb = 255;
+
+// The sheet and answer-key renderers of the fourteen categories (StampaSchedaAB ..
+// StampaSchedaC5, StampaCorrettoreAB .. StampaCorrettoreC5), written once and driven by
+// the category's SheetLayout. Each call configures the one output controller, opens the
+// template, fills the category's report from the composer's arrays and runs it to the
+// printer or a PDF file, then closes the template whatever happened, so the next call
+// starts from the template as stored.
+class SheetPrinter {
+public:
+    SheetPrinter(const ProgramState& state, const Reporting& reporting, PlatformServices& platform,
+                 ProgressReporter& progress, compose::SheetComposer& composer,
+                 report::ReportProject& project, report::ReportOutput& output);
+    ~SheetPrinter();
+    SheetPrinter(const SheetPrinter&) = delete;
+    SheetPrinter& operator=(const SheetPrinter&) = delete;
+
+    // Chooses the printer by name (the settings' "Stampante"); empty: the system's
+    // default printer. Needs a QGuiApplication. Without a call, the first printer run
+    // selects the default printer.
+    void selectPrinter(const QString& printerName);
+    // The printer device in use; nullptr before one was selected.
+    report::PrinterDevice* printer() { return printer_.get(); }
+    // The print-setup dialog the window program shows before a printer run (unless
+    // CkNoPrntSetup removed the option). Headless programs install none: no dialog.
+    void setPrintSetupHook(report::PrintSetupHook hook);
+
+    // StampaScheda + code of the current category: prints (or writes as PDF) the
+    // composed sheet labelled `label` in `copies` copies. True when the report ran to
+    // the end; false when it could not (reported) or was cancelled.
+    bool StampaScheda(TTipoDiStampa kind, std::string_view label, int copies);
+    bool StampaScheda(TModalitaQuiz m, TTipoDiStampa kind, std::string_view label, int copies);
+
+    // StampaCorrettore + code of the current category: the answer key of the first
+    // numCorr blocks of the key accumulator; `copies` unless CkUnSoloCorrettore asks
+    // for one; always one-sided. With CkSaveCorrTxt also the text file.
+    bool StampaCorrettore(int numCorr, int copies);
+    bool StampaCorrettore(TModalitaQuiz m, int numCorr, int copies);
+
+    // Figure path of S1 .. C5 for the current category (empty for AB and AM).
+    std::string GetFiguraSUP(std::string_view figura);
+
+    // Full path of the template the renderers open.
+    std::string templatePath() const;
+
+private:
+    void setUpOutput(const std::string& outputName, int copies, bool twoSided);
+    report::Report* openTemplate(const std::string& reportName, bool twoSided);
+    void placeFigure(TModalitaQuiz m, const SheetLayout& layout, const compose::TDomandaPrint& slot,
+                     report::Component& image);
+    void missingFigureWarning(const SheetLayout& layout, const std::string& path);
+    bool runAndClose();
+    void closeTemplate() noexcept;
+
+    const ProgramState& state_;
+    const Reporting& rep_;
+    PlatformServices& platform_;
+    ProgressReporter& progress_;
+    compose::SheetComposer& composer_;
+    report::ReportProject& project_;
+    report::ReportOutput& output_;
+    std::unique_ptr<report::PrinterDevice> printer_;
+};
+
+}  // namespace vexora::print
