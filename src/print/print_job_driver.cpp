@@ -28,7 +28,9 @@ int countFromText(const std::string& text) {
 
 std::string sheetLabel(TTipoDiStampa kind, int counter) {
     const std::string digits = "000" + std::to_string(counter);
-    return (kind == tdsEsame ? "E" : "A") + digits.substr(digits.size() - 3);
+    std::string label(kind == tdsEsame ? "E" : "A");
+    label += digits.substr(digits.size() - 3);
+    return label;
 }
 
 std::string copiesText(const PrintRequest& request) {

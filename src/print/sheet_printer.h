@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -32,6 +33,8 @@ inline constexpr std::uint32_t kHighlightRgb = 255;
 // starts from the template as stored.
 class SheetPrinter {
 public:
+    // Installs the event pump on the output controller, so that "Interrompi" is seen
+    // between the pages of a running job; the destructor removes it.
     SheetPrinter(const ProgramState& state, const Reporting& reporting, PlatformServices& platform,
                  ProgressReporter& progress, compose::SheetComposer& composer,
                  report::ReportProject& project, report::ReportOutput& output);
