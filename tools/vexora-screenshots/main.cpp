@@ -1,0 +1,76 @@
+// vexora-screenshots FOLDER OUTDIR: starts the window program on FOLDER (a program folder
+// with sample data and the template), walks the wizard as a user would and writes
+// page1.png, page2.png, page3.png and progress.png into OUTDIR.
+#include <QDir>
+#include <QListWidget>
+#include <QTimer>
+
+#include <cstdio>
+#include <string>
+
+#include "app/program.h"
+#include "core/platform.h"
+
+namespace {
+
+bool save(QWidget& w, const QString& path) {
+    QCoreApplication::processEvents();
+    const bool ok = w.grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "uso: vexora-screenshots CARTELLA CARTELLA_IMMAGINI\n");
+        return 2;
+    }
+    vexora::app::VexoraApplication app(argc, argv);
+    const QString out = QString::fromLocal8Bit(argv[2]);
+    QDir().mkpath(out);
+    vexora::app::Program program(vexora::withTrailingSeparator(argv[1]), 2016u);
+    program.interaction().setAnswerer([](bool, const std::string& text) {
+        std::fprintf(stderr, "messaggio: %s\n", text.c_str());
+        return true;
+    });
+    auto& w = program.mainWindow();
+    w.show();
+    QCoreApplication::processEvents();
+    bool ok = save(w, out + "/start.png");
+
+    // Page 1 with a higher-licence category chosen from the listato.
+    w.groupButton(vexora::CategoryGroup::SUP)->click();
+    w.CbListatiQuiz()->setCurrentIndex(2);
+    w.CbListatiQuizChange();
+    ok = save(w, out + "/page1.png") && ok;
+
+    w.groupButton(vexora::CategoryGroup::AB)->click();
+    w.BtTipoArgom()->click();
+    for (int row : {0, 3, 4, 9})
+        w.LbArgomenti()->item(row)->setSelected(true);
+    ok = save(w, out + "/page2.png") && ok;
+    w.BtAvanti()->click();
+    w.SeSchede()->setText(QStringLiteral("3"));
+    w.SeCopie()->setText(QStringLiteral("2"));
+    ok = save(w, out + "/page3.png") && ok;
+
+    // The progress window, caught in the middle of a run to PDF.
+    program.switches().CkStampaSuPdf = true;
+    bool progressSaved = false;
+    QTimer grabber;
+    grabber.setInterval(50);
+    QObject::connect(&grabber, &QTimer::timeout, [&] {
+        auto& p = program.progressWindow();
+        if (!progressSaved && p.isVisible() && p.ProgressBarTot()->value() >= 15) {
+            progressSaved = save(p, out + "/progress.png");
+        }
+    });
+    grabber.start();
+    w.BtPrint()->click();
+    grabber.stop();
+    ok = progressSaved && ok;
+    w.close();
+    return ok ? 0 : 1;
+}
