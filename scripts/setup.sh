@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev libqt6svg6 qt6-image-formats-plugins
   libpugixml-dev libcups2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core poppler-utils
+  fonts-dejavu-core fonts-wine fonts-liberation2 poppler-utils
   xvfb xauth time
 )
 

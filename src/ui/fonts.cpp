@@ -45,6 +45,7 @@ QFont arial(int pixelSize, bool underline) {
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(pixelSize);
     f.setUnderline(underline);
+    f.setBold(false);  // set explicitly: an unset weight would follow the bold window font
     f.setStyleHint(QFont::SansSerif);
     return f;
 }

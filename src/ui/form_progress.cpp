@@ -177,7 +177,7 @@ void TFormProgress::moveBar(QProgressBar* bar, int position) {
         bar->setValue(p);
         if (upper)
             parSteps_.push_back(p);
-        redraw();
+        bar->repaint();  // only the bar changed; the whole window is redrawn per report
         Delay(1);
     }
 }
@@ -236,6 +236,7 @@ void TFormProgress::Delay(unsigned ms) {
                            &QEventLoop::quit);
         loop.exec();
     }
+    paused_ += clock::now() - start;
 }
 
 bool TFormProgress::escapeHeld() {

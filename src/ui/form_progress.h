@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <chrono>
 #include <functional>
 #include <string_view>
 #include <utility>
@@ -49,6 +50,9 @@ public:
     QLabel* LbTitle() const { return title_; }
     QLabel* LbInfo() const { return info_; }
     QPushButton* BtInterrompi() const { return stop_; }
+    // Time spent inside Delay since the window was created: the pauses the window itself
+    // prescribes (bar steps, the final pause), for measuring what a run costs besides.
+    std::chrono::nanoseconds pausedTime() const { return paused_; }
     // Positions the upper bar went through since the last call (tests of the animation).
     std::vector<int> takeParSteps() { return std::exchange(parSteps_, {}); }
 
@@ -77,6 +81,7 @@ private:
     bool escapeDown_ = false;
     bool escapePressed_ = false;  // pressed since the last look, even if released since
     std::vector<int> parSteps_;
+    std::chrono::nanoseconds paused_{0};
 };
 
 }  // namespace vexora::ui

@@ -251,6 +251,9 @@ void TFormStampe::buildPage1(QWidget* page) {
     cbListati_->setFont(tahoma(13));
     cbListati_->setGeometry(190, 122, 280, 26);
     connect(cbListati_, &QComboBox::activated, this, [this](int) { CbListatiQuizChange(); });
+    // Only the SUP and CQC groups have a listato.
+    lbListati_->hide();
+    cbListati_->hide();
 
     btTipoEsame_ = commandLink(QStringLiteral("BtTipoEsame"), QStringLiteral("Schede tipo Esame"),
                                page, kKindText, QRect(92, 176, 400, 58));

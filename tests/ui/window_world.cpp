@@ -1,0 +1,107 @@
+#include "window_world.h"
+
+#include <gtest/gtest.h>
+
+#include "vexora-sample-data/sample_data.h"
+
+namespace vexora::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The windows need a QApplication; the program's own, so that exceptions escaping a
+// handler meet the same dispatch boundary as in the real program.
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app_ = std::make_unique<app::VexoraApplication>(argc_, argv_);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[16] = "test_ui";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<app::VexoraApplication> app_;
+};
+
+const ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+}  // namespace
+
+const fs::path& sampleDataFolder() {
+    static const TempDir dir;
+    static const bool generated = [] {
+        sampledata::GenerateOptions options;
+        options.settingsFile = false;
+        sampledata::generateSampleData(dir.path(), options);
+        return true;
+    }();
+    (void)generated;
+    return dir.path();
+}
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> pdfFiles(const fs::path& folder, const std::string& prefix) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        const std::string name = e.path().filename().string();
+        if (name.rfind(prefix, 0) == 0 && e.path().extension() == ".pdf")
+            names.push_back(name);
+    }
+    return names;
+}
+
+WindowWorld::WindowWorld(const std::string& extraSettings) {
+    const fs::path& data = sampleDataFolder();
+    for (const auto& e : fs::directory_iterator(data)) {
+        if (e.is_regular_file())
+            fs::copy_file(e.path(), dir.path() / e.path().filename());
+    }
+    fs::copy_file(fs::path(VEXORA_PROGRAM_DIR) / "Vexora.rav", dir.path() / "Vexora.rav");
+    std::ofstream ini(dir.file("Vexora.ini"), std::ios::binary);
+    ini << "[Paths]\r\nFigure=" << (data / "PicSgn").string() << "/\r\n" << extraSettings;
+}
+
+void WindowWorld::start() {
+    program = std::make_unique<app::Program>(dir.folder(), 7u);
+    program->interaction().setAnswerer([this](bool question, const std::string& text) {
+        (question ? questions : messages).push_back(text);
+        return answer;
+    });
+    auto* app = static_cast<app::VexoraApplication*>(QCoreApplication::instance());
+    app->setExceptionHandler(
+        [p = program.get()](const std::string& m) { p->AppEventsException(m); });
+    w().show();
+    QCoreApplication::processEvents();
+}
+
+void WindowWorld::stop() {
+    if (!program)
+        return;
+    w().close();
+    QCoreApplication::processEvents();
+    static_cast<app::VexoraApplication*>(QCoreApplication::instance())->setExceptionHandler({});
+    program.reset();
+}
+
+std::string WindowWorld::logText() const {
+    std::string all;
+    const fs::path logDir = dir.path() / "ErrorLog";
+    if (!fs::is_directory(logDir))
+        return all;
+    for (const auto& e : fs::directory_iterator(logDir))
+        all += slurp(e.path());
+    return all;
+}
+
+}  // namespace vexora::test
