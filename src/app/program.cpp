@@ -48,6 +48,11 @@ Program::Program(std::string programFolder, std::optional<std::uint32_t> seed,
         if (project_.Active() && !output_.Aborted())
             output_.Abort();
     });
+    options_ = std::make_unique<ui::TFormOpzioni>(*main_, state_, switches_, reporting_, data_,
+                                                  settings_, values_);
+    options_->setExceptionHandler([this](const std::exception& e) { AppEventsException(e.what()); });
+    main_->setShowOptions([this] { options_->showOptions(); });
+    main_->setPrinterChosen([this](const std::string& name) { options_->selectPrinter(name); });
     composer_ = std::make_unique<compose::SheetComposer>(data_, reporting_, *progress_,
                                                          seed.value_or(clockSeed));
     printer_ = std::make_unique<print::SheetPrinter>(state_, reporting_, platform_, *progress_,
@@ -65,6 +70,7 @@ Program::~Program() {
     // The windows go first: they refer to everything below them.
     printer_.reset();
     composer_.reset();
+    options_.reset();
     progress_.reset();
     main_.reset();
 }

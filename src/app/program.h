@@ -20,6 +20,7 @@
 #include "report/report_output.h"
 #include "report/report_project.h"
 #include "settings/settings_model.h"
+#include "ui/form_opzioni.h"
 #include "ui/form_progress.h"
 #include "ui/form_stampe.h"
 #include "ui/window_interaction.h"
@@ -43,8 +44,8 @@ private:
 };
 
 // Everything the window program holds for its whole run, in the order it is created:
-// services, settings, question data, the main window, the progress window, then the
-// composer and the renderers that report to the progress window.
+// services, settings, question data, the main window, the progress window, the options
+// window, then the composer and the renderers that report to the progress window.
 class Program {
 public:
     // programFolder: the executable's folder (with trailing separator) in the real
@@ -58,6 +59,7 @@ public:
 
     ui::TFormStampe& mainWindow() { return *main_; }
     ui::TFormProgress& progressWindow() { return *progress_; }
+    ui::TFormOpzioni& optionsWindow() { return *options_; }
     ui::WindowInteraction& interaction() { return interaction_; }
     ProgramState& state() { return state_; }
     Switches& switches() { return switches_; }
@@ -85,6 +87,7 @@ private:
     report::ReportOutput output_;
     std::unique_ptr<ui::TFormStampe> main_;
     std::unique_ptr<ui::TFormProgress> progress_;
+    std::unique_ptr<ui::TFormOpzioni> options_;
     std::unique_ptr<compose::SheetComposer> composer_;
     std::unique_ptr<print::SheetPrinter> printer_;
 };

@@ -14,6 +14,7 @@
 #include <exception>
 
 #include "compose/plans.h"
+#include "data/archive_resets.h"
 #include "data/program_lifecycle.h"
 #include "print/report_renderers.h"
 #include "ui/artwork.h"
@@ -499,6 +500,10 @@ bool TFormStampe::eventFilter(QObject* watched, QEvent* event) {
 
 // ---------------------------------------------------------------- page 1
 
+void TFormStampe::setGroupDown(CategoryGroup g) {
+    groupButtons_[static_cast<int>(g)]->setChecked(true);
+}
+
 std::optional<CategoryGroup> TFormStampe::downGroup() const {
     const int id = groupGroup_->checkedId();
     if (id < 0)
@@ -746,22 +751,11 @@ void TFormStampe::toggleTopic(int row) {
 }
 
 void TFormStampe::ResetSelectArgs() {
-    data::TopicListModel& model = s_.data.LbArgomenti;
-    const std::size_t selected = model.selectedCount();
-    if (selected == 0)
-        return;
-    const std::string question =
-        selected == 1
-            ? std::string("Si desidera resettare l'argomento selezionato?")
-            : "Si desidera resettare i " + std::to_string(selected) + " argomenti selezionati?";
-    if (!s_.reporting.ui.askYesNo(question))
-        return;
-    for (std::size_t i = 0; i < model.count() && i < s_.data.Argomenti.size(); ++i) {
-        if (i < model.selected.size() && model.selected[i])
-            s_.data.ResetArgomento(s_.data.Argomenti[i].Indice);
-    }
-    s_.data.CaricaArgomenti(s_.data.FileArgmnt, true);
-    refreshTopicLists();
+    // Asks first; the history is saved at once, so a reset the user saw survives a close
+    // without printing.
+    const data::ResetResult r = data::ArchiveResets(s_.state, s_.data, s_.settings).ResetSelectArgs();
+    if (r.topicListsRefilled)
+        refreshTopicLists();
 }
 
 // ---------------------------------------------------------------- page 3
@@ -808,6 +802,8 @@ void TFormStampe::SbImpostaClick() {
     s_.values.printer = printer.printerName().toStdString();
     if (printer_)
         printer_->selectPrinter(printer.printerName());
+    if (printerChosen_)
+        printerChosen_(s_.values.printer);
 }
 
 void TFormStampe::LOpzioniClick() {

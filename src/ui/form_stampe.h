@@ -59,6 +59,13 @@ public:
     // Shows the options window (Ctrl+Alt+C, "Opzioni di configurazione"); none until the
     // options window exists.
     void setShowOptions(std::function<void()> show) { showOptions_ = std::move(show); }
+    // Called with the printer chosen in the printer-setup dialog (the options window
+    // selects it in its printer list).
+    void setPrinterChosen(std::function<void(const std::string&)> chosen) {
+        printerChosen_ = std::move(chosen);
+    }
+    // Presses a group button (the options window's category tabs); the others are released.
+    void setGroupDown(CategoryGroup g);
     // An exception caught by a handler that must go on (the closing save).
     void setExceptionHandler(std::function<void(const std::exception&)> h) {
         exceptionHandler_ = std::move(h);
@@ -135,6 +142,7 @@ private:
     compose::SheetComposer* composer_ = nullptr;
     print::SheetPrinter* printer_ = nullptr;
     std::function<void()> showOptions_;
+    std::function<void(const std::string&)> printerChosen_;
     std::function<void(const std::exception&)> exceptionHandler_;
     bool shown_ = false;
     bool syncingTopics_ = false;

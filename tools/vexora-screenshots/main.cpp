@@ -1,6 +1,7 @@
 // vexora-screenshots FOLDER OUTDIR: starts the window program on FOLDER (a program folder
 // with sample data and the template), walks the wizard as a user would and writes
-// page1.png, page2.png, page3.png and progress.png into OUTDIR.
+// page1.png, page2.png, page3.png, progress.png and the options window's three tabs
+// (options-*.png) into OUTDIR.
 #include <QDir>
 #include <QListWidget>
 #include <QTimer>
@@ -71,6 +72,16 @@ int main(int argc, char** argv) {
     w.BtPrint()->click();
     grabber.stop();
     ok = progressSaved && ok;
+    // The three tabs of the options window.
+    program.switches().CkStampaSuPdf = false;
+    w.LOpzioniClick();
+    auto& o = program.optionsWindow();
+    const char* names[] = {"options-programma.png", "options-schede.png", "options-avanzate.png"};
+    for (int tab = 0; tab < 3; ++tab) {
+        o.PcOpzioni()->setCurrentIndex(tab);
+        ok = save(o, out + "/" + names[tab]) && ok;
+    }
+    o.BtAnnullaClick();
     w.close();
     return ok ? 0 : 1;
 }
