@@ -1,9 +1,9 @@
-#include "core/default_printer.h"
-
 #ifdef _WIN32
 
 #include <windows.h>
 #include <winspool.h>
+
+#include "core/default_printer.h"  // after winspool.h: drops its GetDefaultPrinter macro
 
 #include <cwchar>
 
@@ -149,6 +149,8 @@ bool ImpostaStampantePredefinita(std::string_view name) {
 #else  // CUPS
 
 #include <cups/cups.h>
+
+#include "core/default_printer.h"
 
 namespace vexora {
 namespace {

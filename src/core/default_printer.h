@@ -4,6 +4,13 @@
 #include <string_view>
 #include <vector>
 
+// <winspool.h> defines GetDefaultPrinter as a macro for its A/W functions; a file that
+// includes it before this header still reaches ours (include it after, and the name no
+// longer compiles).
+#ifdef GetDefaultPrinter
+#undef GetDefaultPrinter
+#endif
+
 namespace vexora {
 
 // The printer operations of the options window, as the operating system offers them:
