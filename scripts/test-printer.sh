@@ -11,6 +11,8 @@
 # Queues (both capture every job as a PDF file through cups-pdf):
 #   VexoraPDF      the default printer, offers long- and short-edge duplex
 #   SecondPrinter  no duplex option (Qt ignores duplex on it)
+# The default-printer test (test_core) makes SecondPrinter the user's default and
+# VexoraPDF again, and puts the lpoptions files back as they were.
 # A job lands in $OUT_ROOT/<queue>/<job title>-job_<job id>.pdf; Vexora's jobs are
 # titled "Vexora".
 #
