@@ -50,7 +50,8 @@ Program::Program(std::string programFolder, std::optional<std::uint32_t> seed,
     });
     options_ = std::make_unique<ui::TFormOpzioni>(*main_, state_, switches_, reporting_, data_,
                                                   settings_, values_);
-    options_->setExceptionHandler([this](const std::exception& e) { AppEventsException(e.what()); });
+    options_->setExceptionHandler(
+        [this](const std::exception& e) { AppEventsException(e.what()); });
     main_->setShowOptions([this] { options_->showOptions(); });
     main_->setPrinterChosen([this](const std::string& name) { options_->selectPrinter(name); });
     composer_ = std::make_unique<compose::SheetComposer>(data_, reporting_, *progress_,

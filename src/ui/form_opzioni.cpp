@@ -46,8 +46,8 @@ TFormOpzioni::TFormOpzioni(TFormStampe& main, ProgramState& state, Switches& swi
                            const Reporting& reporting, data::QuestionData& data,
                            const settings::SettingsModel& settings,
                            settings::MainWindowValues& values)
-    : QWidget(&main, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
-                         Qt::WindowTitleHint),
+    : QWidget(&main,
+              Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       main_(main),
       state_(state),
       switches_(switches),
@@ -153,9 +153,9 @@ void TFormOpzioni::buildSchede(QWidget* tab) {
     gbNumAndDb_->setObjectName(QStringLiteral("GbNumAndDb"));
     gbNumAndDb_->setGeometry(6, 4, 585, 216);
 
-    auto counterRow = [&](int y, const QString& caption, QLineEdit*& field, const QString& fieldName,
-                          QPushButton*& prButton, const QString& prName, QPushButton*& dbButton,
-                          const QString& dbName, const QString& dbCaption) {
+    auto counterRow = [&](int y, const QString& caption, QLineEdit*& field,
+                          const QString& fieldName, QPushButton*& prButton, const QString& prName,
+                          QPushButton*& dbButton, const QString& dbName, const QString& dbCaption) {
         plainLabel(caption, gbNumAndDb_, QRect(12, y + 3, 140, 22));
         field = new QLineEdit(gbNumAndDb_);
         field->setObjectName(fieldName);
@@ -167,16 +167,17 @@ void TFormOpzioni::buildSchede(QWidget* tab) {
     };
     counterRow(34, QStringLiteral("scheda per argomento"), edProgArg_, QStringLiteral("EdProgArg"),
                btResetPrArg_, QStringLiteral("BtResetPrArg"), btResetDbArg_,
-               QStringLiteral("BtResetDbArg"), QStringLiteral("Reset archivio di tutti gli argomenti"));
+               QStringLiteral("BtResetDbArg"),
+               QStringLiteral("Reset archivio di tutti gli argomenti"));
     counterRow(74, QStringLiteral("scheda tipo esame"), edProgEsa_, QStringLiteral("EdProgEsa"),
                btResetPrEsa_, QStringLiteral("BtResetPrEsa"), btResetDbEsa_,
                QStringLiteral("BtResetDbEsa"), QStringLiteral("Reset archivio fac-simile esame"));
     btFullReset_ = button(QStringLiteral("BtFullReset"),
                           QStringLiteral("Ricrea il database delle schede (reset totale)"),
                           gbNumAndDb_, QRect(12, 140, 300, 30));
-    btResetArgSel_ = button(QStringLiteral("BtResetArgSel"),
-                            QStringLiteral("Reset degli argomenti selezionati"), gbNumAndDb_,
-                            QRect(320, 140, 254, 30));
+    btResetArgSel_ =
+        button(QStringLiteral("BtResetArgSel"), QStringLiteral("Reset degli argomenti selezionati"),
+               gbNumAndDb_, QRect(320, 140, 254, 30));
     connect(btResetPrArg_, &QPushButton::clicked, this, [this] { BtResetPrArgClick(); });
     connect(btResetPrEsa_, &QPushButton::clicked, this, [this] { BtResetPrEsaClick(); });
     connect(btResetDbArg_, &QPushButton::clicked, this, [this] { BtResetDbArgClick(); });
@@ -366,7 +367,9 @@ void TFormOpzioni::BtOkClick() {
     hide();
 }
 
-void TFormOpzioni::BtAnnullaClick() { hide(); }
+void TFormOpzioni::BtAnnullaClick() {
+    hide();
+}
 
 void TFormOpzioni::PnRipristinaOpzMouseUp() {
     switches_.restoreDebugDefaults();
@@ -378,19 +381,19 @@ bool TFormOpzioni::eventFilter(QObject* watched, QEvent* event) {
         QPalette p = ripristina_->palette();
         QFont f = ripristina_->font();
         switch (event->type()) {
-        case QEvent::Enter:
-            p.setColor(QPalette::WindowText, kHoverText);
-            f.setUnderline(true);
-            break;
-        case QEvent::Leave:
-            p.setColor(QPalette::WindowText, kRestingLink);
-            f.setUnderline(false);
-            break;
-        case QEvent::MouseButtonRelease:
-            PnRipristinaOpzMouseUp();
-            return true;
-        default:
-            return QWidget::eventFilter(watched, event);
+            case QEvent::Enter:
+                p.setColor(QPalette::WindowText, kHoverText);
+                f.setUnderline(true);
+                break;
+            case QEvent::Leave:
+                p.setColor(QPalette::WindowText, kRestingLink);
+                f.setUnderline(false);
+                break;
+            case QEvent::MouseButtonRelease:
+                PnRipristinaOpzMouseUp();
+                return true;
+            default:
+                return QWidget::eventFilter(watched, event);
         }
         ripristina_->setPalette(p);
         ripristina_->setFont(f);
@@ -413,10 +416,18 @@ void TFormOpzioni::showResult(const data::ResetResult& r) {
         main_.refreshTopicLists();
 }
 
-void TFormOpzioni::BtResetPrArgClick() { showResult(resets_.BtResetPrArg()); }
-void TFormOpzioni::BtResetPrEsaClick() { showResult(resets_.BtResetPrEsa()); }
-void TFormOpzioni::BtResetDbArgClick() { showResult(resets_.BtResetDbArg()); }
-void TFormOpzioni::BtResetDbEsaClick() { showResult(resets_.BtResetDbEsa()); }
+void TFormOpzioni::BtResetPrArgClick() {
+    showResult(resets_.BtResetPrArg());
+}
+void TFormOpzioni::BtResetPrEsaClick() {
+    showResult(resets_.BtResetPrEsa());
+}
+void TFormOpzioni::BtResetDbArgClick() {
+    showResult(resets_.BtResetDbArg());
+}
+void TFormOpzioni::BtResetDbEsaClick() {
+    showResult(resets_.BtResetDbEsa());
+}
 
 void TFormOpzioni::BtFullResetClick() {
     const data::ResetResult r =
@@ -425,6 +436,8 @@ void TFormOpzioni::BtFullResetClick() {
     showResult(r);
 }
 
-void TFormOpzioni::BtResetArgSelClick() { showResult(resets_.BtResetArgSel()); }
+void TFormOpzioni::BtResetArgSelClick() {
+    showResult(resets_.BtResetArgSel());
+}
 
 }  // namespace vexora::ui

@@ -753,7 +753,8 @@ void TFormStampe::toggleTopic(int row) {
 void TFormStampe::ResetSelectArgs() {
     // Asks first; the history is saved at once, so a reset the user saw survives a close
     // without printing.
-    const data::ResetResult r = data::ArchiveResets(s_.state, s_.data, s_.settings).ResetSelectArgs();
+    const data::ResetResult r =
+        data::ArchiveResets(s_.state, s_.data, s_.settings).ResetSelectArgs();
     if (r.topicListsRefilled)
         refreshTopicLists();
 }

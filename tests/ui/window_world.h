@@ -4,6 +4,7 @@
 // whole window program started on it, as a user would start it.
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QTest>
 
 #include <filesystem>
