@@ -7,7 +7,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqt6svg6 qt6-image-formats-plugins
-  libpugixml-dev libcups2-dev
+  libpugixml-dev libexpat1-dev libcups2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-wine fonts-liberation2 poppler-utils
   xvfb xauth time

@@ -22,6 +22,7 @@
 #include <sstream>
 
 #include "core/file_util.h"
+#include "core/strict_xml.h"
 #include "report/model_access.h"
 #include "report/report_error.h"
 
@@ -189,8 +190,17 @@ public:
             failAt(0, QStringLiteral("non è un documento XML (manca l'elemento radice)"));
         }
         if (!parsed) {
-            failAt(std::size_t(std::max<std::ptrdiff_t>(parsed.offset, 0)),
-                   QStringLiteral("XML non valido (%1)").arg(QLatin1String(parsed.description())));
+            const std::size_t at = std::size_t(std::max<std::ptrdiff_t>(parsed.offset, 0));
+            failAt(at, QStringLiteral("XML non valido alla posizione %1 (%2)")
+                           .arg(at)
+                           .arg(QLatin1String(parsed.description())));
+        }
+        // pugixml lets many faults pass (undeclared entities, repeated attributes, a second
+        // root, ...): a conforming parser judges the whole document before it is read.
+        if (const auto fault = findXmlFault(bytes_)) {
+            failAt(fault->offset, QStringLiteral("XML non valido alla posizione %1 (%2)")
+                                      .arg(fault->offset)
+                                      .arg(QString::fromStdString(fault->description)));
         }
         for (pugi::xml_node n = doc_.first_child(); n; n = n.next_sibling()) {
             if (n.type() == pugi::node_declaration) {

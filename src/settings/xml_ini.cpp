@@ -9,6 +9,7 @@
 #include "core/codepage.h"
 #include "core/file_util.h"
 #include "core/platform.h"
+#include "core/strict_xml.h"
 #include "settings/file_names.h"
 #include "settings/integer_text.h"
 
@@ -284,6 +285,14 @@ TXmlIni::TXmlIni(std::string FileName, std::string_view FileXSL)
         auto bytes = readWholeFile(FFileName, kMaxFileBytes, &error);
         if (!bytes)
             throw XmlIniError(FFileName, error);
+        // pugixml builds the tree but lets many faults pass (undeclared entities, a raw '<' in
+        // a value, ...): a conforming parser judges the bytes first.
+        if (const auto fault = findXmlFault(*bytes)) {
+            throw XmlIniError(FFileName, "XML non valido alla posizione " +
+                                             std::to_string(fault->offset) + " (riga " +
+                                             std::to_string(fault->line) +
+                                             "): " + fault->description);
+        }
 
         pugi::xml_encoding requested = pugi::encoding_auto;
         if (isEightBitText(*bytes) && isWindows1252Name(declaredEncoding(*bytes))) {

@@ -147,6 +147,10 @@ struct HostileCase {
 
 std::vector<HostileCase> hostileCases() {
     const QByteArray ok = "<text name=\"A\" left=\"1\" top=\"1\" width=\"1\" height=\"1\"/>";
+    auto text = [](const QByteArray& content) {
+        return "<text name=\"A\" left=\"1\" top=\"1\" width=\"1\" height=\"1\">" + content +
+               "</text>";
+    };
     QByteArray manyComponents;
     for (int i = 0; i <= limits::kMaxComponentsPerPage; ++i) {
         manyComponents += "<line name=\"L" + QByteArray::number(i) +
@@ -175,6 +179,18 @@ std::vector<HostileCase> hostileCases() {
         {"not XML", "Questo non è un template", "non è un documento XML"},
         {"binary", QByteArray("\x89PNG\r\n\x1a\n\0\0\0", 11), "UTF-8"},
         {"truncated", wrap(ok).left(90), "XML non valido"},
+        {"HTML entity", wrap(text("a&nbsp;b")), "alla posizione"},
+        {"unterminated reference", wrap(text("a&amp b")), "alla posizione"},
+        {"reference to NUL", wrap(text("&#0;")), "alla posizione"},
+        {"reference to U+FFFE", wrap(text("&#xFFFE;")), "alla posizione"},
+        {"second root", wrap(ok) + "<vexora-report-template version=\"1\"/>", "alla posizione"},
+        {"raw < in a value",
+         wrap("<text name=\"A\" font=\"a<b\" left=\"1\" top=\"1\" width=\"1\" height=\"1\"/>"),
+         "alla posizione"},
+        {"declared entity",
+         "<!DOCTYPE vexora-report-template [<!ENTITY e \"x\">]><vexora-report-template "
+         "version=\"1\"><param name=\"P\">&e;</param></vexora-report-template>",
+         "alla posizione"},
         {"wrong root", "<?xml version=\"1.0\"?><RaveProject version=\"1\"/>",
          "elemento radice <RaveProject>"},
         {"no version", "<vexora-report-template/>", "version"},
@@ -248,7 +264,7 @@ std::vector<HostileCase> hostileCases() {
          wrap("<text name=\"A\" left=\"1\" top=\"1\" widht=\"1\" height=\"1\"/>"), "widht"},
         {"repeated attribute",
          wrap("<text name=\"A\" left=\"1\" left=\"2\" top=\"1\" width=\"1\" height=\"1\"/>"),
-         "ripetuto"},
+         "alla posizione"},
         {"stray text", wrap("testo sciolto" + ok), "testo inatteso"},
         {"element in text",
          wrap("<text name=\"A\" left=\"1\" top=\"1\" width=\"1\" height=\"1\"><b>x</b></text>"),

@@ -233,7 +233,8 @@ TEST_F(XmlIniTest, WrittenFile_UsesCrLfAndTwoBlankIndentation) {
 }
 
 TEST_F(XmlIniTest, Values_RoundTripSpecialCharacters) {
-    const std::string value = "a & b < c > \"d\" 'e' \ttab\r\nline \b \u00e8\u20ac\U0001F600";
+    // Control characters other than tab, CR and LF have no place in XML 1.0 at all.
+    const std::string value = "a & b < c > \"d\" 'e' \ttab\r\nline \u00e8\u20ac\U0001F600";
     {
         TXmlIni ini(path);
         ini.WriteString("S", "k", value);
@@ -438,6 +439,45 @@ TEST_F(XmlIniTest, NotWellFormed_ConstructorFailsNamingTheFile) {
             EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
         }
     }
+}
+
+// Documents pugixml alone would read (as something else): refused naming file and offset.
+TEST_F(XmlIniTest, NotWellFormedXml10_ConstructorFailsNamingFileAndOffset) {
+    const std::string ok = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+    const std::vector<std::pair<const char*, std::string>> broken = {
+        {"HTML entity", "<QX_XmlIni><S k=\"a&nbsp;b\"/></QX_XmlIni>"},
+        {"unterminated reference", "<QX_XmlIni><S k=\"a&amp b\"/></QX_XmlIni>"},
+        {"reference to NUL", "<QX_XmlIni><S k=\"&#0;\"/></QX_XmlIni>"},
+        {"reference to U+FFFE", "<QX_XmlIni><S k=\"&#xFFFE;\"/></QX_XmlIni>"},
+        {"invalid UTF-8", ok + "<QX_XmlIni><S k=\"Citt\xE0\"/></QX_XmlIni>"},
+        {"bytes of no declared encoding",
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?><QX_XmlIni><S k=\"\xA4\"/></QX_XmlIni>"},
+        {"attribute repeated", "<QX_XmlIni><S k=\"1\" k=\"1\"/></QX_XmlIni>"},
+        {"second root", "<QX_XmlIni/><QX_XmlIni/>"},
+        {"raw < in a value", "<QX_XmlIni><S k=\"a<b\"/></QX_XmlIni>"},
+        {"declared entity",
+         "<!DOCTYPE QX_XmlIni [<!ENTITY e \"x\">]><QX_XmlIni><S k=\"&e;\"/></QX_XmlIni>"},
+        {"declared attribute default",
+         "<!DOCTYPE QX_XmlIni [<!ATTLIST S k CDATA \"1\">]><QX_XmlIni><S/></QX_XmlIni>"},
+        {"entity of an external subset",
+         "<!DOCTYPE QX_XmlIni SYSTEM \"x.dtd\"><QX_XmlIni><S k=\"&e;\"/></QX_XmlIni>"},
+    };
+    for (const auto& [what, content] : broken) {
+        writeBytes(path, content);
+        try {
+            TXmlIni ini(path);
+            ADD_FAILURE() << what << ": accepted";
+        } catch (const XmlIniError& e) {
+            EXPECT_EQ(e.fileName(), path) << what;
+            EXPECT_NE(std::string(e.what()).find("alla posizione"), std::string::npos)
+                << what << ": " << e.what();
+        }
+    }
+    // Legal, if unusual: still read.
+    writeBytes(path,
+               "<!DOCTYPE QX_XmlIni [<!ELEMENT S ANY>]><QX_XmlIni><S k='&#xE0;&lt;'/>"
+               "<!-- c --><?pi x?></QX_XmlIni>");
+    EXPECT_EQ(TXmlIni(path).ReadString("S", "k", ""), "\u00e0<");
 }
 
 TEST_F(XmlIniTest, AbsurdlyLargeFile_ConstructorFailsNamingTheFile) {
