@@ -13,6 +13,7 @@
 
 #include "core/codepage.h"
 #include "data/date_time.h"
+#include "data/type_words.h"
 
 // Layout of the binary form (all integers little-endian):
 //   header (24 bytes): magic, major and minor version, header length, column count,
@@ -27,7 +28,11 @@
 // holds 2*S - 1 decimal digits, most significant first, two digits per byte with
 // the high nibble first, and a last nibble holding the sign (0xC positive, 0xD
 // negative; 0xA, 0xE, 0xF are read as positive and 0xB as negative). The column's
-// DECIMALS property is the number of digits after the decimal point.
+// DECIMALS property is the number of digits after the decimal point, its WIDTH the
+// number of digits declared (written when it differs from the 2*S - 1 the size holds).
+//
+// An SQL date-time (type code 17) takes 16 bytes: year (signed), month, day, hour,
+// minute and second as 16-bit numbers, then the milliseconds as a 32-bit number.
 
 namespace vexora::data {
 namespace {
@@ -92,6 +97,7 @@ struct Codec {
     int size = 0;    // bytes of a fixed-size value
     int prefix = 0;  // bytes of the length prefix of a varying value; 0 = fixed
     int decimals = 0;
+    bool sqlDateTime = false;  // DateTime in the 16-byte SQL layout
 };
 
 std::string hexWord(std::uint32_t w) {
@@ -181,8 +187,11 @@ Codec codecForTypeWord(std::uint32_t word) {
             return fail("structured and array columns are not supported");
         case kCodeNested:
             return fail("nested tables are not supported");
-        case kCodeSqlDateTime:
-            return fail("SQL date-time columns are not supported");
+        case kCodeSqlDateTime: {
+            Codec c = fixed(FieldType::DateTime, {16});
+            c.sqlDateTime = true;
+            return c;
+        }
         default:
             return fail("unknown type code " + std::to_string(code));
     }
@@ -325,6 +334,21 @@ std::string_view withoutTerminator(std::string_view b, std::size_t unit) {
     return b;
 }
 
+DateTimeValue decodeSqlDateTime(Input& in) {
+    CivilDateTime dt;
+    dt.year = static_cast<std::int16_t>(in.u16("an SQL date-time value"));
+    dt.month = in.u16("an SQL date-time value");
+    dt.day = in.u16("an SQL date-time value");
+    dt.hour = in.u16("an SQL date-time value");
+    dt.minute = in.u16("an SQL date-time value");
+    dt.second = in.u16("an SQL date-time value");
+    const std::uint32_t ms = in.u32("an SQL date-time value");
+    dt.millisecond = ms > 999 ? 1000 : static_cast<int>(ms);
+    if (dt.year < 1 || !isValidDateTime(dt))
+        throw TableError("SQL date-time value out of range");
+    return makeDateTime(dt);
+}
+
 Value decodeValue(Input& in, const Codec& c) {
     switch (c.type) {
         case FieldType::Integer:
@@ -352,6 +376,8 @@ Value decodeValue(Input& in, const Codec& c) {
             return TimeValue{ms};
         }
         case FieldType::DateTime: {
+            if (c.sqlDateTime)
+                return decodeSqlDateTime(in);
             const double v = std::bit_cast<double>(in.unsignedLe(8, "a date-time value"));
             if (!std::isfinite(v) || std::fabs(v) > kMaxDateTimeMs) {
                 throw TableError("date-time value out of range");
@@ -392,11 +418,31 @@ struct RawProperty {
     Value value;
 };
 
-RawProperty readProperty(Input& in) {
+bool isKnownTypeCode(std::uint32_t code) {
+    return (code >= kCodeSigned && code <= kCodeNested) || code == kCodeSqlDateTime ||
+           code == kCodeFixedFmt;
+}
+
+// A property record; nullopt for a property of a type code the engine does not know,
+// which is stepped over by its type word (a fixed size, possibly 0, or a length prefix).
+std::optional<RawProperty> readProperty(Input& in) {
     RawProperty p;
     p.name = cp1252ToUtf8(readName(in, "a property name"));
     p.typeWord = in.u32("a property type word");
     try {
+        const std::uint32_t code = (p.typeWord >> kCodeShift) & kCodeMask;
+        if ((p.typeWord & ~kKnownBits) == 0 && (p.typeWord & kArrayBit) == 0 &&
+            !isKnownTypeCode(code)) {
+            const int size = static_cast<int>(p.typeWord & kSizeMask);
+            std::uint64_t n = static_cast<std::uint64_t>(size);
+            if ((p.typeWord & kVaryingBit) != 0) {
+                if (size != 1 && size != 2 && size != 4)
+                    throw TableError("length prefix of " + std::to_string(size) + " bytes");
+                n = in.unsignedLe(size, "a property length");
+            }
+            in.take(static_cast<std::size_t>(n), "a property value");
+            return std::nullopt;
+        }
         p.value = decodeValue(in, codecForTypeWord(p.typeWord));
     } catch (const TableError& e) {
         throw TableError("property " + quoted(p.name) + ": " + e.what());
@@ -414,13 +460,23 @@ std::optional<std::int64_t> nonNegativeInteger(const Value& v, std::int64_t max)
 
 // Applies the column properties the engine interprets; the rest stay as extras.
 void applyColumnProperty(FieldDef& f, Codec& codec, RawProperty p) {
-    const bool isText = f.type == FieldType::String || f.type == FieldType::WideString;
+    const bool isText = f.type == FieldType::String || f.type == FieldType::WideString ||
+                        f.type == FieldType::Bytes;  // a memo's declared size
     const bool isDecimal = f.type == FieldType::Decimal || f.type == FieldType::FormattedDecimal;
     if (isText && equalsIgnoreCase(p.name, "WIDTH")) {
-        const auto w = nonNegativeInteger(p.value, std::numeric_limits<std::int32_t>::max());
+        const auto w = nonNegativeInteger(p.value, f.type == FieldType::Bytes
+                                                       ? 0xFFFF
+                                                       : std::numeric_limits<std::int32_t>::max());
         if (!w)
             throw TableError("bad WIDTH property");
         f.size = static_cast<int>(*w);
+        return;
+    }
+    if (isDecimal && equalsIgnoreCase(p.name, "WIDTH")) {
+        const auto w = nonNegativeInteger(p.value, kMaxDecimalPrecision);
+        if (!w)
+            throw TableError("bad WIDTH property");
+        f.precision = static_cast<int>(*w);
         return;
     }
     if (isDecimal && equalsIgnoreCase(p.name, "DECIMALS")) {
@@ -456,9 +512,14 @@ FieldDef readColumn(Input& in, Codec& codec, std::size_t index) {
         f.readOnly = (attrs & kAttrReadOnly) != 0;
         f.required = (attrs & kAttrRequired) != 0;
         f.linkField = (attrs & kAttrLinkField) != 0;
+        if (codec.sqlDateTime)
+            f.size = canonicalFixedSize(FieldType::DateTime);
+        f.sqlDateTime = codec.sqlDateTime;
         const std::uint16_t count = in.u16("a property count");
-        for (std::uint16_t i = 0; i < count; ++i)
-            applyColumnProperty(f, codec, readProperty(in));
+        for (std::uint16_t i = 0; i < count; ++i) {
+            if (auto p = readProperty(in))
+                applyColumnProperty(f, codec, std::move(*p));
+        }
     } catch (const TableError& e) {
         std::string where = "column " + std::to_string(index + 1);
         if (!f.name.empty())
@@ -628,6 +689,16 @@ double numberOf(const Value& v, FieldType type) {
     return valueAs<double>(v, type);
 }
 
+void encodeSqlDateTime(Output& out, DateTimeValue v) {
+    const CivilDateTime dt = toCivil(v);
+    if (dt.year < 1 || dt.year > std::numeric_limits<std::int16_t>::max())
+        throw TableError("date-time value out of range for an SQL date-time");
+    out.u16(static_cast<std::uint16_t>(dt.year));
+    for (int part : {dt.month, dt.day, dt.hour, dt.minute, dt.second})
+        out.u16(static_cast<std::uint16_t>(part));
+    out.u32(static_cast<std::uint32_t>(dt.millisecond));
+}
+
 void encodeValue(Output& out, const Codec& c, const Value& v, bool terminateText) {
     switch (c.type) {
         case FieldType::Integer:
@@ -682,6 +753,10 @@ void encodeValue(Output& out, const Codec& c, const Value& v, bool terminateText
             return;
         }
         case FieldType::DateTime: {
+            if (c.sqlDateTime) {
+                encodeSqlDateTime(out, valueAs<DateTimeValue>(v, c.type));
+                return;
+            }
             const std::int64_t ms = valueAs<DateTimeValue>(v, c.type).ms;
             const auto d = static_cast<double>(ms);
             if (std::fabs(d) > kMaxDateTimeMs)
@@ -915,14 +990,20 @@ ColumnPlan planColumn(const TableData& t, std::size_t col) {
         case FieldType::Decimal:
         case FieldType::FormattedDecimal:
             // Ten bytes hold 19 digits, more than a double carries.
-            c.size = defaultedSize(f.size, 10);
+            c.size = defaultedSize(f.size, f.precision > 0 ? decimalBytesFor(f.precision) : 10);
             if (c.size < 1 || c.size > kMaxDecimalBytes)
                 requireSize({});
             if (f.decimals < 0 || f.decimals > kMaxDecimalScale) {
                 throw TableError("DECIMALS " + std::to_string(f.decimals) + " out of range");
             }
+            if (f.precision < 0 || f.precision > kMaxDecimalPrecision) {
+                throw TableError("WIDTH " + std::to_string(f.precision) + " out of range");
+            }
             c.decimals = f.decimals;
             code = f.type == FieldType::Decimal ? kCodeFixed : kCodeFixedFmt;
+            // The digits the size holds go without saying.
+            if (f.precision > 0 && f.precision != 2 * c.size - 1)
+                plan.properties.push_back({"WIDTH", kTypeUInt16, std::int64_t{f.precision}});
             plan.properties.push_back({"DECIMALS", kTypeUInt16, std::int64_t{f.decimals}});
             break;
         case FieldType::Date:
@@ -934,8 +1015,9 @@ ColumnPlan planColumn(const TableData& t, std::size_t col) {
             code = kCodeTime;
             break;
         case FieldType::DateTime:
-            c.size = 8;
-            code = kCodeDateTime;
+            c.size = f.sqlDateTime ? 16 : 8;
+            c.sqlDateTime = f.sqlDateTime;
+            code = f.sqlDateTime ? kCodeSqlDateTime : kCodeDateTime;
             break;
         case FieldType::String:
         case FieldType::WideString: {
@@ -951,7 +1033,8 @@ ColumnPlan planColumn(const TableData& t, std::size_t col) {
         case FieldType::Bytes: {
             if (f.size < 0)
                 throw TableError("negative size");
-            bool fixedSize = f.size > 0 && f.size <= 0xFFFF;
+            // A column read as varying stays so; its declared size goes along as WIDTH.
+            bool fixedSize = f.prefixSize == 0 && f.size > 0 && f.size <= 0xFFFF;
             for (std::size_t r = 0; fixedSize && r < t.rows.size(); ++r) {
                 const auto* b = std::get_if<BytesValue>(&t.rows[r][col]);
                 fixedSize = b == nullptr || b->bytes.size() == static_cast<std::size_t>(f.size);
@@ -973,8 +1056,10 @@ ColumnPlan planColumn(const TableData& t, std::size_t col) {
     }
     plan.typeWord = makeTypeWord(
         code, static_cast<std::uint32_t>(c.prefix != 0 ? c.prefix : c.size), c.prefix != 0);
+    const bool decimal = f.type == FieldType::Decimal || f.type == FieldType::FormattedDecimal;
     for (const ExtraProperty& e : f.extra) {
-        bool generated = false;
+        // A decimal's WIDTH is its precision, written above when it says anything.
+        bool generated = decimal && equalsIgnoreCase(e.name, "WIDTH");
         for (const auto& p : plan.properties)
             generated = generated || equalsIgnoreCase(p.name, e.name);
         if (!generated)
@@ -1054,7 +1139,10 @@ TableData readBinaryTable(std::string_view bytes) {
 
     const std::uint16_t propertyCount = in.u16("the table property count");
     for (std::uint16_t i = 0; i < propertyCount; ++i) {
-        RawProperty p = readProperty(in);
+        auto read = readProperty(in);
+        if (!read)
+            continue;
+        RawProperty& p = *read;
         if (equalsIgnoreCase(p.name, "AUTOINCVALUE")) {
             const auto v = nonNegativeInteger(p.value, std::numeric_limits<std::int64_t>::max());
             if (!v)

@@ -81,6 +81,10 @@ struct FieldDef {
     // in the binary form (1, 2 or 4); 0 lets the writer choose (1 up to width 254).
     int prefixSize = 0;
     int decimals = 0;  // Decimal/FormattedDecimal scale
+    // Decimal/FormattedDecimal: the declared number of digits (WIDTH); 0 when none was given.
+    int precision = 0;
+    // DateTime kept as an SQL date-time ("SQLdateTime", binary type code 17).
+    bool sqlDateTime = false;
     bool readOnly = false;
     bool required = false;
     bool hidden = false;

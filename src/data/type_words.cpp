@@ -9,10 +9,11 @@ struct WordEntry {
     std::string_view word;
     FieldType type;
     int size;
+    bool sqlDateTime = false;
 };
 
-// Every type word the XML reader accepts. "SQLdateTime" is read as an ordinary
-// date-time: the engine keeps no separate SQL date-time type.
+// Every type word the XML reader accepts. "SQLdateTime" holds a date-time like
+// "dateTime" and is marked so that it is written back with its own word.
 constexpr std::array<WordEntry, 19> kWords = {{
     {"i1", FieldType::Integer, 1},
     {"i2", FieldType::Integer, 2},
@@ -29,7 +30,7 @@ constexpr std::array<WordEntry, 19> kWords = {{
     {"date", FieldType::Date, 4},
     {"time", FieldType::Time, 4},
     {"dateTime", FieldType::DateTime, 8},
-    {"SQLdateTime", FieldType::DateTime, 8},
+    {"SQLdateTime", FieldType::DateTime, 8, true},
     {"string", FieldType::String, 0},
     {"string.uni", FieldType::WideString, 0},
     {"bin.hex", FieldType::Bytes, 0},
@@ -85,7 +86,7 @@ std::string_view xmlTypeWord(const FieldDef& field) {
         case FieldType::Time:
             return "time";
         case FieldType::DateTime:
-            return "dateTime";
+            return field.sqlDateTime ? "SQLdateTime" : "dateTime";
         case FieldType::String:
             return "string";
         case FieldType::WideString:
@@ -99,7 +100,7 @@ std::string_view xmlTypeWord(const FieldDef& field) {
 std::optional<XmlColumnType> xmlColumnType(std::string_view word) {
     for (const WordEntry& e : kWords) {
         if (equalsIgnoreAsciiCase(e.word, word))
-            return XmlColumnType{e.type, e.size};
+            return XmlColumnType{e.type, e.size, e.sqlDateTime};
     }
     return std::nullopt;
 }

@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <limits>
 #include <optional>
-#include <pugixml.hpp>
 #include <stdexcept>
 #include <unordered_map>
 #include <vector>
 
 #include "core/codepage.h"
+#include "core/strict_xml.h"
 #include "data/date_time.h"
 #include "data/table_values.h"
 #include "data/type_words.h"
@@ -29,6 +29,14 @@ namespace {
 constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" standalone=\"yes\"?>  ";
 
 // ---------------------------------------------------------------- writing
+
+// The control characters other than tab, line feed and carriage return, and U+FFFE and
+// U+FFFF, have no place in an XML document, not even as character references.
+TableError unwritable(long codePoint) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "U+%04lX", static_cast<unsigned long>(codePoint));
+    return TableError(std::string("the character ") + buf + " cannot be written in the XML form");
+}
 
 void appendAsciiEscaped(std::string& out, char c) {
     switch (c) {
@@ -59,17 +67,10 @@ void appendAsciiEscaped(std::string& out, char c) {
         case '\\':
             out += "&#092;";
             return;
-        case '\0':
-            // A NUL cannot travel in XML, not even as a character reference.
-            return;
         default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "&#%03d;", static_cast<int>(c));
-                out += buf;
-            } else {
-                out.push_back(c);
-            }
+            if (static_cast<unsigned char>(c) < 0x20)
+                throw unwritable(static_cast<unsigned char>(c));
+            out.push_back(c);
     }
 }
 
@@ -94,6 +95,8 @@ void appendEscaped(std::string& out, std::string_view utf8) {
             const std::string_view one = utf8.substr(start, pos - start);
             if (fitsCp1252(one)) {
                 out += utf8ToCp1252(one);
+            } else if (cp == 0xFFFE || cp == 0xFFFF) {
+                throw unwritable(cp);
             } else {
                 out += "&#" + std::to_string(cp) + ";";
             }
@@ -250,9 +253,9 @@ void appendField(std::string& out, const FieldDef& f, const std::string& attrNam
         case FieldType::FormattedDecimal:
             out += " DECIMALS=\"" + std::to_string(f.decimals) + "\"";
             written.emplace_back("DECIMALS");
-            if (f.size > 0)
-                out += " WIDTH=\"" + std::to_string(f.size) + "\"";
-            // An extra WIDTH would be read back as the size.
+            if (f.precision > 0 || f.size > 0)
+                out += " WIDTH=\"" + std::to_string(decimalPrecision(f)) + "\"";
+            // An extra WIDTH would be read back as the digits.
             written.emplace_back("WIDTH");
             break;
         case FieldType::String:
@@ -261,9 +264,11 @@ void appendField(std::string& out, const FieldDef& f, const std::string& attrNam
             written.emplace_back("WIDTH");
             break;
         case FieldType::Bytes:
-            if (f.size > 0)
+            // A varying column read from the binary form keeps its WIDTH as a property.
+            if (f.size > 0) {
                 out += " WIDTH=\"" + std::to_string(f.size) + "\"";
-            written.emplace_back("WIDTH");
+                written.emplace_back("WIDTH");
+            }
             break;
         case FieldType::AutoInc:
             out += " SUBTYPE=\"Autoinc\"";
@@ -329,48 +334,24 @@ void appendParams(std::string& out, const TableData& t) {
 
 // ---------------------------------------------------------------- reading
 
-// Where pugixml stopped, in terms of the original bytes.
-std::string describeOffset(std::string_view original, bool wasCp1252, std::ptrdiff_t utf8Offset) {
-    std::size_t orig = 0;
-    if (wasCp1252) {
-        std::size_t produced = 0;
-        while (orig < original.size() && produced < static_cast<std::size_t>(utf8Offset)) {
-            produced += cp1252ToUtf8(original.substr(orig, 1)).size();
-            ++orig;
-        }
-    } else {
-        orig = std::min(original.size(), static_cast<std::size_t>(utf8Offset));
-    }
-    std::size_t line = 1;
-    for (std::size_t i = 0; i < orig; ++i) {
-        if (original[i] == '\n')
-            ++line;
-    }
-    return "line " + std::to_string(line) + ", byte " + std::to_string(orig);
-}
-
-enum class TextEncoding { Cp1252, Utf8 };
-
-// The encoding the bytes declare: a UTF-8 byte order mark or encoding="UTF-8"
-// mean UTF-8; a declaration without encoding (or no declaration) means Windows-1252.
-TextEncoding declaredEncoding(std::string_view bytes, std::size_t& skip) {
-    skip = 0;
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        skip = 3;
-        return TextEncoding::Utf8;
-    }
+// The encoding the bytes declare, as the parser is told to read them: a UTF-8 byte order
+// mark or encoding="UTF-8" mean UTF-8; a declaration without encoding (or no declaration)
+// means Windows-1252; ISO-8859-1 and US-ASCII are read as what they are.
+const char* declaredEncoding(std::string_view bytes) {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        return "UTF-8";
     if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")
         throw TableError("UTF-16 text is not a table file form this program reads");
     std::size_t p = bytes.find_first_not_of(" \t\r\n");
     if (p == std::string_view::npos || bytes.substr(p, 5) != "<?xml")
-        return TextEncoding::Cp1252;
+        return "windows-1252";
     const std::size_t end = bytes.find("?>", p);
     if (end == std::string_view::npos)
         throw TableError("the XML declaration is not closed");
     const std::string_view decl = bytes.substr(p, end - p);
     const std::size_t at = decl.find("encoding");
     if (at == std::string_view::npos)
-        return TextEncoding::Cp1252;
+        return "windows-1252";
     std::size_t q = decl.find_first_not_of(" \t\r\n", at + 8);
     if (q == std::string_view::npos || decl[q] != '=')
         throw TableError("malformed encoding in the XML declaration");
@@ -382,13 +363,34 @@ TextEncoding declaredEncoding(std::string_view bytes, std::size_t& skip) {
         throw TableError("malformed encoding in the XML declaration");
     const std::string_view name = decl.substr(q + 1, close - q - 1);
     if (equalsIgnoreCase(name, "UTF-8") || equalsIgnoreCase(name, "UTF8"))
-        return TextEncoding::Utf8;
-    for (const char* single :
-         {"windows-1252", "cp1252", "ISO-8859-1", "ISO-8859-15", "latin1", "US-ASCII", "ASCII"}) {
-        if (equalsIgnoreCase(name, single))
-            return TextEncoding::Cp1252;
-    }
+        return "UTF-8";
+    if (equalsIgnoreCase(name, "windows-1252") || equalsIgnoreCase(name, "cp1252"))
+        return "windows-1252";
+    if (equalsIgnoreCase(name, "ISO-8859-1") || equalsIgnoreCase(name, "latin1"))
+        return "ISO-8859-1";
+    if (equalsIgnoreCase(name, "US-ASCII") || equalsIgnoreCase(name, "ASCII"))
+        return "US-ASCII";
     throw TableError("unsupported text encoding " + quoteForMessage(name));
+}
+
+std::string latin1ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (char c : bytes)
+        appendUtf8(out, static_cast<unsigned char>(c));
+    return out;
+}
+
+// The offset in single-byte text of a byte of its UTF-8 form: every byte from 0x80 up
+// became two bytes (Latin-1) or two or three (Windows-1252).
+std::size_t singleByteOffset(std::string_view original, bool latin1, std::size_t utf8Offset) {
+    std::size_t produced = 0;
+    std::size_t i = 0;
+    for (; i < original.size() && produced < utf8Offset; ++i) {
+        const auto b = static_cast<unsigned char>(original[i]);
+        produced += b < 0x80 ? 1 : (latin1 ? 2 : cp1252ToUtf8(original.substr(i, 1)).size());
+    }
+    return i;
 }
 
 std::string_view trimmed(std::string_view s) {
@@ -433,27 +435,22 @@ std::optional<std::int64_t> parseXmlDate(std::string_view s) {
     return dayNumber(*y, *m, *d);
 }
 
-// "HH:MM:SSmmm" (seconds times 1000 plus milliseconds, five digits) or "HH:MM:SS".
+// "HH:MM:SSmmm": hours, minutes, then seconds times 1000 plus milliseconds in five digits.
 std::optional<std::int32_t> parseXmlTime(std::string_view s) {
-    if (s.size() != 8 && s.size() != 11)
+    if (s.size() != 11)
         return std::nullopt;
     const auto h = fixedDigits(s, 0, 2);
     const auto m = fixedDigits(s, 3, 2);
-    if (!h || !m || s[2] != ':' || s[5] != ':' || *h > 23 || *m > 59)
-        return std::nullopt;
-    std::optional<int> secMs;
-    if (s.size() == 11) {
-        secMs = fixedDigits(s, 6, 5);
-    } else if (const auto sec = fixedDigits(s, 6, 2)) {
-        secMs = *sec * 1000;
-    }
-    if (!secMs || *secMs >= 60'000)
+    const auto secMs = fixedDigits(s, 6, 5);
+    if (!h || !m || !secMs || s[2] != ':' || s[5] != ':' || *h > 23 || *m > 59 || *secMs >= 60'000)
         return std::nullopt;
     return (*h * 60 + *m) * 60'000 + *secMs;
 }
 
+// "yyyymmdd", or "yyyymmddTHH:MM:SSmmm"; nothing else, not even blanks around it.
 std::optional<DateTimeValue> parseXmlDateTime(std::string_view s) {
-    s = trimmed(s);
+    if (s.size() != 8 && s.size() != 20)
+        return std::nullopt;
     const auto day = parseXmlDate(s.substr(0, 8));
     if (!day)
         return std::nullopt;
@@ -489,26 +486,6 @@ std::optional<std::string> parseHex(std::string_view s) {
         if (hi < 0 || lo < 0)
             return std::nullopt;
         out.push_back(static_cast<char>(hi << 4 | lo));
-    }
-    return out;
-}
-
-// The text with every malformed UTF-8 sequence (a character reference to a
-// surrogate, stray bytes in a UTF-8 file) replaced by U+FFFD, so that what is read
-// is valid text and writes back unchanged.
-std::string validText(std::string_view text) {
-    std::size_t pos = 0;
-    while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80)
-        ++pos;
-    if (pos == text.size())
-        return std::string(text);
-    std::string out(text.substr(0, pos));
-    while (pos < text.size()) {
-        const std::size_t start = pos;
-        if (decodeUtf8(text, pos) < 0)
-            out += "\xEF\xBF\xBD";
-        else
-            out.append(text.substr(start, pos - start));
     }
     return out;
 }
@@ -549,13 +526,13 @@ std::optional<Value> parseCellValue(const FieldDef& f, std::string_view text) {
             return Value{d};
         }
         case FieldType::Date: {
-            const auto day = parseXmlDate(trimmed(text));
+            const auto day = parseXmlDate(text);
             if (!day || *day > std::numeric_limits<std::int32_t>::max())
                 return std::nullopt;
             return Value{DateValue{static_cast<std::int32_t>(*day)}};
         }
         case FieldType::Time: {
-            const auto t = parseXmlTime(trimmed(text));
+            const auto t = parseXmlTime(text);
             if (!t)
                 return std::nullopt;
             return Value{TimeValue{*t}};
@@ -568,7 +545,7 @@ std::optional<Value> parseCellValue(const FieldDef& f, std::string_view text) {
         }
         case FieldType::String:
         case FieldType::WideString:
-            return Value{validText(text)};
+            return Value{std::string(text)};
         case FieldType::Bytes: {
             auto b = parseHex(trimmed(text));
             if (!b)
@@ -593,15 +570,24 @@ int parseSize(std::string_view value, const std::string& where, std::string_view
     return static_cast<int>(*v);
 }
 
-FieldDef readField(const pugi::xml_node& node, std::size_t index, std::string& attrName) {
-    attrName = node.attribute("attrname").value();
-    const std::string fieldName = validText(node.attribute("fieldname").value());
+// The value of the attribute name among attributes (name, value, ..., nullptr); "" if absent.
+std::string_view attributeValue(const char* const* attributes, std::string_view name) {
+    for (const char* const* a = attributes; *a != nullptr; a += 2) {
+        if (name == a[0])
+            return a[1];
+    }
+    return {};
+}
+
+FieldDef readField(const char* const* attributes, std::size_t index, std::string& attrName) {
+    attrName = attributeValue(attributes, "attrname");
+    const std::string_view fieldName = attributeValue(attributes, "fieldname");
     FieldDef f;
-    f.name = fieldName.empty() ? validText(attrName) : fieldName;
+    f.name = fieldName.empty() ? attrName : std::string(fieldName);
     const std::string where = fieldLabel(index, f.name);
     if (attrName.empty())
         throw TableError(where + ": no attrname");
-    const std::string_view word = node.attribute("fieldtype").value();
+    const std::string_view word = attributeValue(attributes, "fieldtype");
     if (word.empty())
         throw TableError(where + ": no fieldtype");
     if (equalsIgnoreCase(word, "nested"))
@@ -611,11 +597,12 @@ FieldDef readField(const pugi::xml_node& node, std::size_t index, std::string& a
         throw TableError(where + ": unknown field type " + quoteForMessage(word));
     f.type = type->type;
     f.size = type->size;
+    f.sqlDateTime = type->sqlDateTime;
+    const bool decimal = f.type == FieldType::Decimal || f.type == FieldType::FormattedDecimal;
 
-    std::optional<std::string> subtype;
-    for (const pugi::xml_attribute& a : node.attributes()) {
-        const std::string_view name = a.name();
-        const std::string_view value = a.value();
+    for (const char* const* a = attributes; *a != nullptr; a += 2) {
+        const std::string_view name = a[0];
+        const std::string_view value = a[1];
         if (name == "attrname" || name == "fieldname" || name == "fieldtype")
             continue;
         if (name == "readonly") {
@@ -626,24 +613,22 @@ FieldDef readField(const pugi::xml_node& node, std::size_t index, std::string& a
             f.hidden = equalsIgnoreCase(value, "true");
         } else if (name == "linkfield") {
             f.linkField = equalsIgnoreCase(value, "true");
+        } else if (equalsIgnoreCase(name, "WIDTH") && decimal) {
+            // The digits of a packed decimal; its value size in the binary form follows.
+            f.precision = parseSize(value, where, "WIDTH", kMaxDecimalPrecision);
+            f.size = f.precision > 0 ? decimalBytesFor(f.precision) : 0;
         } else if (equalsIgnoreCase(name, "WIDTH") &&
                    (f.type == FieldType::String || f.type == FieldType::WideString ||
-                    f.type == FieldType::Decimal || f.type == FieldType::FormattedDecimal ||
                     f.type == FieldType::Bytes)) {
-            const bool decimal =
-                f.type == FieldType::Decimal || f.type == FieldType::FormattedDecimal;
-            const int max =
-                decimal ? 64
-                        : (f.type == FieldType::Bytes ? 0xFFFF : std::numeric_limits<int>::max());
+            const int max = f.type == FieldType::Bytes ? 0xFFFF : std::numeric_limits<int>::max();
             f.size = parseSize(value, where, "WIDTH", max);
-        } else if (equalsIgnoreCase(name, "DECIMALS") &&
-                   (f.type == FieldType::Decimal || f.type == FieldType::FormattedDecimal)) {
+        } else if (equalsIgnoreCase(name, "DECIMALS") && decimal) {
             f.decimals = parseSize(value, where, "DECIMALS", 127);
         } else if (equalsIgnoreCase(name, "SUBTYPE") && f.type == FieldType::Integer &&
                    f.size == 4 && equalsIgnoreCase(value, "Autoinc")) {
             f.type = FieldType::AutoInc;
         } else {
-            f.extra.push_back({validText(name), validText(value), 0});
+            f.extra.push_back({std::string(name), std::string(value), 0});
         }
     }
     if (f.type == FieldType::AutoInc)
@@ -651,22 +636,222 @@ FieldDef readField(const pugi::xml_node& node, std::size_t index, std::string& a
     return f;
 }
 
-void readParams(const pugi::xml_node& params, TableData& t) {
-    auto take = [&t](std::string_view name, std::string_view value) {
-        if (equalsIgnoreCase(name, "AUTOINCVALUE")) {
-            const auto v = parseInt64(value);
-            if (!v || *v < 0)
-                throw TableError("bad AUTOINCVALUE " + quoteForMessage(value));
-            t.autoIncValue = *v;
-        } else if (!equalsIgnoreCase(name, "CHANGE_LOG") && !name.empty()) {
-            t.tableProperties.push_back({validText(name), validText(value), 0});
-        }
-    };
-    for (const pugi::xml_attribute& a : params.attributes())
-        take(a.name(), a.value());
-    for (const pugi::xml_node& p : params.children("PARAM"))
-        take(p.attribute("Name").value(), p.attribute("Value").value());
+void readParam(std::string_view name, std::string_view value, TableData& t) {
+    if (equalsIgnoreCase(name, "AUTOINCVALUE")) {
+        const auto v = parseInt64(value);
+        if (!v || *v < 0)
+            throw TableError("bad AUTOINCVALUE " + quoteForMessage(value));
+        t.autoIncValue = *v;
+    } else if (!equalsIgnoreCase(name, "CHANGE_LOG") && !name.empty()) {
+        t.tableProperties.push_back({std::string(name), std::string(value), 0});
+    }
 }
+
+// Builds the table while the parser walks the document: DATAPACKET holds METADATA
+// (FIELDS with FIELD elements, PARAMS with attributes and PARAM children) and ROWDATA
+// (ROW elements); the first of each name counts and anything else is passed over. Rows met
+// before the field definitions wait as they are.
+class TableBuilder : public XmlElementHandler {
+public:
+    void startElement(const char* name, const char* const* attributes) override {
+        const Place parent = places_.empty() ? Place::Document : places_.back();
+        Place place = Place::Other;
+        switch (parent) {
+            case Place::Document:
+                if (std::string_view(name) != "DATAPACKET") {
+                    throw TableError("the root element is " + quoteForMessage(name) +
+                                     ", not DATAPACKET: not a table file");
+                }
+                place = Place::Root;
+                break;
+            case Place::Root:
+                if (!sawRootChild_) {
+                    sawRootChild_ = true;
+                    if (std::string_view(name) != "METADATA" && std::string_view(name) != "ROWDATA")
+                        throw TableError("DATAPACKET must begin with METADATA or ROWDATA");
+                }
+                if (!sawMetadata_ && std::string_view(name) == "METADATA") {
+                    sawMetadata_ = true;
+                    place = Place::Metadata;
+                } else if (!sawRowData_ && std::string_view(name) == "ROWDATA") {
+                    sawRowData_ = true;
+                    place = Place::RowData;
+                }
+                break;
+            case Place::Metadata:
+                if (!sawFields_ && std::string_view(name) == "FIELDS") {
+                    sawFields_ = true;
+                    place = Place::Fields;
+                } else if (!sawParams_ && std::string_view(name) == "PARAMS") {
+                    sawParams_ = true;
+                    place = Place::Params;
+                    for (const char* const* a = attributes; *a != nullptr; a += 2)
+                        readParam(a[0], a[1], table_);
+                }
+                break;
+            case Place::Fields:
+                if (std::string_view(name) == "FIELD")
+                    addField(attributes);
+                break;
+            case Place::Params:
+                if (std::string_view(name) == "PARAM") {
+                    readParam(attributeValue(attributes, "Name"),
+                              attributeValue(attributes, "Value"), table_);
+                }
+                break;
+            case Place::RowData:
+                if (std::string_view(name) == "ROW")
+                    addRow(attributes);
+                break;
+            case Place::Other:
+                break;
+        }
+        places_.push_back(place);
+    }
+
+    void endElement() override {
+        if (places_.back() == Place::Metadata)
+            endMetadata();
+        places_.pop_back();
+    }
+
+    // The table, once the whole document has been read.
+    TableData finish() {
+        if (!sawRootChild_)
+            throw TableError("DATAPACKET must begin with METADATA or ROWDATA");
+        if (!sawMetadata_)
+            inferFields();
+        for (const auto& row : waiting_)
+            addRowOfKnownFields(row);
+        waiting_.clear();
+        return std::move(table_);
+    }
+
+private:
+    enum class Place : unsigned char { Document, Root, Metadata, Fields, Params, RowData, Other };
+    using RawRow = std::vector<std::pair<std::string, std::string>>;
+
+    void addField(const char* const* attributes) {
+        const std::size_t index = table_.fields.size();
+        std::string attrName;
+        FieldDef f = readField(attributes, index, attrName);
+        for (const FieldDef& other : table_.fields) {
+            if (equalsIgnoreCase(other.name, f.name))
+                throw TableError("two fields named " + quoteForMessage(f.name));
+        }
+        if (!columnOfAttr_.emplace(attrName, index).second)
+            throw TableError("two fields with attrname " + quoteForMessage(attrName));
+        attrNames_.push_back(std::move(attrName));
+        table_.fields.push_back(std::move(f));
+    }
+
+    void endMetadata() {
+        if (!sawFields_)
+            throw TableError("no FIELDS in METADATA");
+        if (table_.fields.empty())
+            throw TableError("the table defines no fields");
+        fieldsKnown_ = true;
+    }
+
+    // A packet without METADATA: every attribute name its rows use (RowState, the change
+    // log's mark, apart) becomes a text field as wide as its longest value.
+    void inferFields() {
+        for (const RawRow& row : waiting_) {
+            for (const auto& [name, value] : row) {
+                if (name == "RowState")
+                    continue;
+                auto [it, added] = columnOfAttr_.emplace(name, table_.fields.size());
+                if (added) {
+                    for (const FieldDef& other : table_.fields) {
+                        if (equalsIgnoreCase(other.name, name))
+                            throw TableError("two fields named " + quoteForMessage(name));
+                    }
+                    FieldDef f;
+                    f.name = name;
+                    f.type = FieldType::String;
+                    table_.fields.push_back(std::move(f));
+                    attrNames_.push_back(name);
+                }
+                int& width = table_.fields[it->second].size;
+                width = std::max(width, static_cast<int>(utf8Length(value)));
+            }
+        }
+        if (table_.fields.empty())
+            throw TableError("the table defines no fields");
+        for (FieldDef& f : table_.fields)
+            f.size = std::max(f.size, 1);
+        fieldsKnown_ = true;
+    }
+
+    void addRow(const char* const* attributes) {
+        if (fieldsKnown_) {
+            std::vector<Value> values(table_.fields.size());
+            std::size_t next = 0;
+            for (const char* const* a = attributes; *a != nullptr; a += 2)
+                setValue(values, next, a[0], a[1]);
+            table_.rows.push_back(std::move(values));
+            return;
+        }
+        RawRow row;
+        for (const char* const* a = attributes; *a != nullptr; a += 2)
+            row.emplace_back(a[0], a[1]);
+        waiting_.push_back(std::move(row));
+    }
+
+    void addRowOfKnownFields(const RawRow& row) {
+        std::vector<Value> values(table_.fields.size());
+        std::size_t next = 0;
+        for (const auto& [name, value] : row)
+            setValue(values, next, name.c_str(), value);
+        table_.rows.push_back(std::move(values));
+    }
+
+    // The column of an attribute name. Rows list their values in column order, leaving
+    // out nulls, so the columns after the previous one are tried first.
+    std::optional<std::size_t> columnOf(const char* name, std::size_t& next) const {
+        constexpr std::size_t kLookAhead = 8;
+        for (std::size_t j = next; j < attrNames_.size() && j < next + kLookAhead; ++j) {
+            if (attrNames_[j] == name) {
+                next = j + 1;
+                return j;
+            }
+        }
+        const auto it = columnOfAttr_.find(name);
+        if (it == columnOfAttr_.end())
+            return std::nullopt;
+        next = it->second + 1;
+        return it->second;
+    }
+
+    void setValue(std::vector<Value>& values, std::size_t& next, const char* name,
+                  std::string_view text) {
+        // Unknown attributes (RowState among them) carry nothing the table keeps.
+        const auto column = columnOf(name, next);
+        if (!column)
+            return;
+        const std::size_t j = *column;
+        auto v = parseCellValue(table_.fields[j], text);
+        if (!v) {
+            throw TableError("row " + std::to_string(table_.rows.size() + 1) + ", " +
+                             fieldLabel(j, table_.fields[j].name) + ": " + quoteForMessage(text) +
+                             " is not a valid " + std::string(xmlTypeWord(table_.fields[j])) +
+                             " value");
+        }
+        values[j] = std::move(*v);
+    }
+
+    TableData table_;
+    std::vector<Place> places_;
+    std::unordered_map<std::string, std::size_t> columnOfAttr_;
+    std::vector<std::string> attrNames_;  // by column
+    std::vector<RawRow> waiting_;
+    bool sawRootChild_ = false;
+    bool sawMetadata_ = false;
+    bool sawFields_ = false;
+    bool sawParams_ = false;
+    bool sawRowData_ = false;
+    bool fieldsKnown_ = false;
+};
 
 }  // namespace
 
@@ -725,82 +910,35 @@ std::string writeXmlTable(const TableData& t) {
 }
 
 TableData readXmlTable(std::string_view bytes) {
-    std::size_t skip = 0;
-    const TextEncoding encoding = declaredEncoding(bytes, skip);
-    std::string text =
-        encoding == TextEncoding::Utf8 ? std::string(bytes.substr(skip)) : cp1252ToUtf8(bytes);
-    pugi::xml_document doc;
-    const pugi::xml_parse_result parsed =
-        doc.load_buffer_inplace(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
-    if (!parsed) {
-        const std::ptrdiff_t offset = parsed.offset + static_cast<std::ptrdiff_t>(skip);
-        throw TableError(std::string("broken XML (") + parsed.description() + ") at " +
-                         describeOffset(bytes, encoding == TextEncoding::Cp1252, offset));
-    }
-    const pugi::xml_node root = doc.document_element();
-    if (!root)
-        throw TableError("no XML element: not a table file");
-    if (std::string_view(root.name()) != "DATAPACKET") {
-        throw TableError("the root element is " + quoteForMessage(root.name()) +
-                         ", not DATAPACKET: not a table file");
-    }
-    pugi::xml_node first = root.first_child();
-    while (first && first.type() != pugi::node_element)
-        first = first.next_sibling();
-    if (!first || (std::string_view(first.name()) != "METADATA" &&
-                   std::string_view(first.name()) != "ROWDATA")) {
-        throw TableError("DATAPACKET must begin with METADATA or ROWDATA");
-    }
-    const pugi::xml_node metadata = root.child("METADATA");
-    if (!metadata)
-        throw TableError("no METADATA: the file holds no field definitions");
-    const pugi::xml_node fields = metadata.child("FIELDS");
-    if (!fields)
-        throw TableError("no FIELDS in METADATA");
-
-    TableData t;
-    std::unordered_map<std::string, std::size_t> columnOfAttr;
-    for (const pugi::xml_node& node : fields.children("FIELD")) {
-        const std::size_t index = t.fields.size();
-        std::string attrName;
-        FieldDef f = readField(node, index, attrName);
-        for (const FieldDef& other : t.fields) {
-            if (equalsIgnoreCase(other.name, f.name))
-                throw TableError("two fields named " + quoteForMessage(f.name));
+    const char* encoding = declaredEncoding(bytes);
+    const std::string_view name = encoding;
+    // Single-byte text goes to the parser as UTF-8, which it reads fastest; the offset of a
+    // fault is then told in the file's own bytes.
+    std::string converted;
+    std::string_view text = bytes;
+    if (name == "US-ASCII") {
+        const auto high = std::find_if(bytes.begin(), bytes.end(), [](char c) {
+            return static_cast<unsigned char>(c) >= 0x80;
+        });
+        if (high != bytes.end()) {
+            const auto at = static_cast<std::size_t>(high - bytes.begin());
+            throw TableError("broken XML (a byte that is not US-ASCII) at line " +
+                             std::to_string(1 + std::count(bytes.begin(), high, '\n')) + ", byte " +
+                             std::to_string(at));
         }
-        if (!columnOfAttr.emplace(attrName, index).second)
-            throw TableError("two fields with attrname " + quoteForMessage(attrName));
-        t.fields.push_back(std::move(f));
+    } else if (name != "UTF-8") {
+        converted = name == "ISO-8859-1" ? latin1ToUtf8(bytes) : cp1252ToUtf8(bytes);
+        text = converted;
     }
-    if (t.fields.empty())
-        throw TableError("the table defines no fields");
-
-    if (const pugi::xml_node params = metadata.child("PARAMS"))
-        readParams(params, t);
-
-    const std::size_t columns = t.fields.size();
-    for (const pugi::xml_node& row : root.child("ROWDATA").children("ROW")) {
-        std::vector<Value> values(columns);
-        for (const pugi::xml_attribute& a : row.attributes()) {
-            // Unknown attributes (RowState among them) carry nothing the table keeps.
-            const auto it = columnOfAttr.find(a.name());
-            if (it == columnOfAttr.end())
-                continue;
-            const std::size_t j = it->second;
-            if (!isNull(values[j]))
-                continue;
-            auto v = parseCellValue(t.fields[j], a.value());
-            if (!v) {
-                throw TableError("row " + std::to_string(t.rows.size() + 1) + ", " +
-                                 fieldLabel(j, t.fields[j].name) + ": " +
-                                 quoteForMessage(a.value()) + " is not a valid " +
-                                 std::string(xmlTypeWord(t.fields[j])) + " value");
-            }
-            values[j] = std::move(*v);
-        }
-        t.rows.push_back(std::move(values));
+    TableBuilder builder;
+    if (const auto fault = parseStrictXml(text, "UTF-8", &builder)) {
+        const std::size_t offset =
+            converted.empty() ? fault->offset
+                              : singleByteOffset(bytes, name == "ISO-8859-1", fault->offset);
+        throw TableError("broken XML (" + fault->description + ") at line " +
+                         std::to_string(fault->line) + ", byte " + std::to_string(offset));
     }
-    return t;
+    return builder.finish();
 }
 
 }  // namespace vexora::data

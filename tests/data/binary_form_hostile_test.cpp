@@ -92,7 +92,17 @@ std::vector<HostileCase> hostileCorpus() {
     c.push_back({"structured column", oneColumn(0x000C0004), "structured"});
     c.push_back({"array column", oneColumn(0x004D0004), "array"});
     c.push_back({"array bit on a string", oneColumn(0x00C90001), "array"});
-    c.push_back({"SQL date-time", oneColumn(0x00110010), "SQL"});
+    c.push_back({"SQL date-time of month 13",
+                 Bytes(oneColumn(0x00110010))
+                     .raw("\0\0"s)
+                     .u16(2024)
+                     .u16(13)
+                     .u16(1)
+                     .u16(0)
+                     .u16(0)
+                     .u16(0)
+                     .u32(0),
+                 "SQL date-time"});
     c.push_back({"unknown high bits", oneColumn(0x01010004), "flag bits"});
     c.push_back({"varying integer", oneColumn(0x00410004), "varying"});
     c.push_back({"fixed-size string", oneColumn(0x00090004), "varying type"});

@@ -495,11 +495,51 @@ TEST(BinaryFormWrite, FixedBytesThatDoNotMatchTheirSizeBecomeVarying) {
     t.fields = {field("b", FieldType::Bytes, 4)};
     t.rows = {{BytesValue{"abcd"}}, {BytesValue{"abc"}}};
     const TableData back = readBinaryTable(writeBinaryTable(t));
-    EXPECT_EQ(back.fields[0].size, 0);
+    EXPECT_EQ(back.fields[0].size, 4);  // the declared size, as WIDTH
     EXPECT_EQ(back.fields[0].prefixSize, 2);
-    ASSERT_EQ(back.fields[0].extra.size(), 1u);
-    EXPECT_EQ(back.fields[0].extra[0].name, "WIDTH");
-    EXPECT_EQ(back.fields[0].extra[0].value, Value{std::int64_t{4}});
+    EXPECT_TRUE(back.fields[0].extra.empty());
+    EXPECT_EQ(back.rows, t.rows);
+}
+
+TEST(BinaryFormRead, PropertiesOfUnknownTypes_AreSteppedOverByTheirTypeWord) {
+    const std::string file = Bytes()
+                                 .header(2, 1)
+                                 .column("a", 0x00010004, 3)
+                                 .property("NONE", 0x003F0000)  // unknown type, size 0
+                                 .property("TEXT", 0x007F0002)  // unknown type, varying
+                                 .u16(3)
+                                 .raw("abc")
+                                 .u16Property("DECIMALS", 2)
+                                 .column("b", 0x00490001, 1)
+                                 .u16Property("WIDTH", 5)
+                                 .u16(1)
+                                 .property("EMPTY", 0x00150000)  // a table property as well
+                                 .u8(0)
+                                 .u8(0)
+                                 .u32(7)
+                                 .u8(2)
+                                 .raw("hi");
+    const TableData t = readBinaryTable(file);
+    ASSERT_EQ(t.fields.size(), 2u);
+    ASSERT_EQ(t.fields[0].extra.size(), 1u);
+    EXPECT_EQ(t.fields[0].extra[0].name, "DECIMALS");
+    EXPECT_EQ(t.fields[1].size, 5);
+    EXPECT_TRUE(t.tableProperties.empty());
+    EXPECT_EQ(t.rows.at(0), (std::vector<Value>{std::int64_t{7}, "hi"s}));
+}
+
+TEST(BinaryFormWrite, SqlDateTimeLayout) {
+    TableData t;
+    t.fields = {field("Quando", FieldType::DateTime)};
+    t.fields[0].sqlDateTime = true;
+    t.rows = {{makeDateTime({2024, 3, 3, 14, 5, 9, 250})}};
+    const std::string file = writeBinaryTable(t);
+    EXPECT_NE(file.find("\x06Quando\x10\x00\x11\x00"s), std::string::npos) << hex(file);
+    // Year, month, day, hour, minute, second in 16 bits, then the milliseconds in 32.
+    EXPECT_EQ(hex(file.substr(file.size() - 16)),
+              "E8 07 03 00 03 00 0E 00 05 00 09 00 FA 00 00 00");
+    const TableData back = readBinaryTable(file);
+    EXPECT_TRUE(back.fields[0].sqlDateTime);
     EXPECT_EQ(back.rows, t.rows);
 }
 

@@ -10,6 +10,7 @@
 
 #include "data/binary_form.h"
 #include "data/table.h"
+#include "data/type_words.h"
 #include "data/xml_form.h"
 #include "table_test_support.h"
 
@@ -493,6 +494,61 @@ TYPED_TEST(BothForms, EveryType_RoundTripsThroughTheOtherFormAndBack) {
     saveTableFile(again, loadTableFile(other), TypeParam::kForm);
     expectSameTable(original, loadTableFile(again));
     // The program's own forms carry nothing the other form loses: same bytes.
+    EXPECT_EQ(readBytes(first), readBytes(again));
+}
+
+// Columns whose declared width, precision or type word the engine only carries along.
+TableData declaredWidthsTable() {
+    TableData t;
+    auto add = [&t](const char* name, FieldType type, int size) {
+        FieldDef f;
+        f.name = name;
+        f.type = type;
+        f.size = size;
+        t.fields.push_back(f);
+        return &t.fields.back();
+    };
+    add("Prezzo", FieldType::Decimal, 10)->precision = 18;  // fewer digits than 10 bytes hold
+    t.fields[0].decimals = 2;
+    add("Peso", FieldType::FormattedDecimal, 4)->precision = 7;  // as many as 4 bytes hold
+    t.fields[1].decimals = 3;
+    add("Memo", FieldType::Bytes, 100);  // a declared size its values do not fill
+    add("Quando", FieldType::DateTime, 8)->sqlDateTime = true;
+    add("Uni", FieldType::WideString, 12);
+    t.rows = {
+        {1234.56, -0.125, BytesValue{"memo"}, at(2024, 3, 3, 14, 5, 9, 250), std::string("αβ")},
+        std::vector<Value>(5)};
+    return t;
+}
+
+TYPED_TEST(BothForms, DeclaredWidthsAndTypeWords_SurviveTheFormAndTheOther) {
+    TempDir dir;
+    const TableData original = declaredWidthsTable();
+    const std::string first = dir.file("first");
+    const std::string other = dir.file("other");
+    const std::string again = dir.file("again");
+    saveTableFile(first, original, TypeParam::kForm);
+    saveTableFile(other, loadTableFile(first), TypeParam::kOther);
+    saveTableFile(again, loadTableFile(other), TypeParam::kForm);
+    for (const std::string& path : {first, other, again}) {
+        SCOPED_TRACE(path);
+        const TableData t = loadTableFile(path);
+        ASSERT_EQ(t.fields.size(), 5u);
+        EXPECT_EQ(decimalPrecision(t.fields[0]), 18);
+        EXPECT_EQ(t.fields[0].decimals, 2);
+        EXPECT_EQ(decimalPrecision(t.fields[1]), 7);
+        EXPECT_EQ(t.fields[1].decimals, 3);
+        EXPECT_EQ(t.fields[2].size, 100);
+        EXPECT_EQ(xmlTypeWord(t.fields[3]), "SQLdateTime");
+        EXPECT_EQ(t.fields[4].size, 12);
+        EXPECT_EQ(t.rows, original.rows);
+    }
+    const std::string xml = readBytes(TypeParam::kForm == TableFileForm::Xml ? first : other);
+    for (const char* piece : {"fieldtype=\"fixed\" DECIMALS=\"2\" WIDTH=\"18\"",
+                              "fieldtype=\"fixedFMT\" DECIMALS=\"3\" WIDTH=\"7\"",
+                              "fieldtype=\"bin.hex\" WIDTH=\"100\"", "fieldtype=\"SQLdateTime\""}) {
+        EXPECT_NE(xml.find(piece), std::string::npos) << piece << "\n" << xml;
+    }
     EXPECT_EQ(readBytes(first), readBytes(again));
 }
 

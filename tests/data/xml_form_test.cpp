@@ -126,7 +126,7 @@ TEST(XmlFormWrite, OtherTypes_UseTheirTypeWords) {
           "attrname=\"e\" fieldtype=\"time\"",
           "attrname=\"f\" fieldtype=\"string.uni\" WIDTH=\"9\"",
           "attrname=\"g\" fieldtype=\"bin.hex\"/>",
-          "attrname=\"h\" fieldtype=\"fixed\" DECIMALS=\"2\" WIDTH=\"10\"",
+          "attrname=\"h\" fieldtype=\"fixed\" DECIMALS=\"2\" WIDTH=\"19\"",
           "a=\"-5\" b=\"200\" c=\"2.5\"", "e=\"14:05:09250\"", "g=\"01AB\"", "h=\"12.5\""}) {
         EXPECT_NE(xml.find(piece), std::string::npos) << piece << "\n" << xml;
     }
@@ -230,13 +230,16 @@ TEST(XmlFormRead, EveryAcceptedTypeWord_MapsToItsTypeInAnyCase) {
                                FieldType::FormattedDecimal,
                                FieldType::DateTime,
                                FieldType::Boolean};
-    const int sizes[] = {1, 2, 8, 1, 2, 4, 4, 8, 8, 4, 4, 5, 0, 8, 0, 8, 2};
+    // A packed decimal's WIDTH is its digits: 8 digits take 5 bytes.
+    const int sizes[] = {1, 2, 8, 1, 2, 4, 4, 8, 5, 4, 4, 5, 0, 8, 0, 8, 2};
     ASSERT_EQ(t.fields.size(), 17u);
     for (std::size_t j = 0; j < t.fields.size(); ++j) {
         EXPECT_EQ(t.fields[j].type, types[j]) << j;
         EXPECT_EQ(t.fields[j].size, sizes[j]) << j;
     }
     EXPECT_EQ(t.fields[8].decimals, 2);
+    EXPECT_EQ(t.fields[8].precision, 8);
+    EXPECT_TRUE(t.fields[13].sqlDateTime);
     ASSERT_EQ(t.fields[12].extra.size(), 1u);  // SUBTYPE "Text" is kept
     const auto& r = t.rows.at(0);
     EXPECT_EQ(r[2], Value{std::int64_t{-9'000'000'000}});
@@ -251,6 +254,7 @@ TEST(XmlFormRead, EveryAcceptedTypeWord_MapsToItsTypeInAnyCase) {
     EXPECT_EQ(xmlTypeWord(t.fields[1]), "i2");
     EXPECT_EQ(xmlTypeWord(t.fields[7]), "r8");
     EXPECT_EQ(xmlTypeWord(t.fields[14]), "fixedFMT");
+    EXPECT_EQ(xmlTypeWord(t.fields[13]), "SQLdateTime");
 }
 
 TEST(XmlFormRead, ParamsWithAnyAttributesOrParamChildren_AreAccepted) {
@@ -309,14 +313,23 @@ TEST(XmlFormRead, EmptyTextAttribute_IsAnEmptyTextNotNull) {
     EXPECT_TRUE(isNull(t.rows[0][1]));
 }
 
-TEST(XmlFormRead, ReferenceToASurrogate_ReadsAsReplacementCharacterAndWritesBack) {
-    const TableData t = readXmlTable(packet(
-        "<FIELD attrname=\"S\" fieldtype=\"string\" WIDTH=\"9\"/>", "<ROW S=\"a&#xD800;b\"/>"));
-    const std::string text = std::get<std::string>(t.rows[0][0]);
-    EXPECT_EQ(text.find('\xED'), std::string::npos);  // no surrogate bytes left
-    EXPECT_NE(text.find("\xEF\xBF\xBD"), std::string::npos);
-    EXPECT_EQ(text.front(), 'a');
-    EXPECT_EQ(text.back(), 'b');
+TEST(XmlFormRead, RowDataWithoutMetadata_IsReadAsTextFields) {
+    const TableData t = readXmlTable(
+        "<DATAPACKET Version=\"2.0\"><ROWDATA><ROW A=\"1\" Testo=\"Perch\xE9\" RowState=\"4\"/>"
+        "<ROW Testo=\"abcdefg\" Altro=\"x\"/><ROW/></ROWDATA></DATAPACKET>");
+    ASSERT_EQ(t.fields.size(), 3u);
+    const char* names[] = {"A", "Testo", "Altro"};
+    const int widths[] = {1, 7, 1};
+    for (std::size_t j = 0; j < 3; ++j) {
+        EXPECT_EQ(t.fields[j].name, names[j]);
+        EXPECT_EQ(t.fields[j].type, FieldType::String);
+        EXPECT_EQ(t.fields[j].size, widths[j]);
+    }
+    ASSERT_EQ(t.rows.size(), 3u);
+    EXPECT_EQ(t.rows[0], (std::vector<Value>{std::string("1"), std::string("Perché"), Value{}}));
+    EXPECT_EQ(t.rows[1], (std::vector<Value>{Value{}, std::string("abcdefg"), std::string("x")}));
+    EXPECT_EQ(t.rows[2], std::vector<Value>(3));
+    // Such a table writes like any other, with its fields declared.
     EXPECT_EQ(readXmlTable(writeXmlTable(t)).rows, t.rows);
 }
 
@@ -354,7 +367,8 @@ std::vector<HostileCase> hostileCorpus() {
         {"UTF-16 text", std::string("\xFF\xFE<\0D\0", 6)},
         {"first child not metadata",
          "<DATAPACKET><FOO/><METADATA><FIELDS/></METADATA></DATAPACKET>"},
-        {"no metadata", "<DATAPACKET><ROWDATA><ROW A=\"1\"/></ROWDATA></DATAPACKET>"},
+        {"rows without metadata and without values",
+         "<DATAPACKET><ROWDATA><ROW/></ROWDATA></DATAPACKET>"},
         {"no fields element", "<DATAPACKET><METADATA><PARAMS/></METADATA></DATAPACKET>"},
         {"no fields at all", packet("", "")},
         {"field without attrname", packet("<FIELD fieldtype=\"i4\"/>", "")},
@@ -419,6 +433,104 @@ TEST(XmlFormHostile, EveryCorpusFile_FailsWithAMessageNamingTheFile) {
             EXPECT_EQ(message.find('\n'), std::string::npos) << c.name;
         }
         EXPECT_FALSE(t.Active()) << c.name;
+    }
+}
+
+// Documents that are not well-formed XML, or values off the form's patterns: each is
+// refused naming the file and where it breaks, never read as something else.
+TEST(XmlFormStrict, MalformedDocumentsAndValues_AreRefusedNamingFileAndPlace) {
+    const std::string s = "<FIELD attrname=\"S\" fieldtype=\"string\" WIDTH=\"20\"/>";
+    const std::string dt = "<FIELD attrname=\"D\" fieldtype=\"dateTime\"/>";
+    const std::string utf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>";
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const char* where;  // expected in the message
+    };
+    const std::vector<Case> cases = {
+        {"HTML entity", packet(s, "<ROW S=\"a&nbsp;b\"/>"), "byte "},
+        {"unterminated reference", packet(s, "<ROW S=\"a&amp b\"/>"), "byte "},
+        {"bare ampersand", packet(s, "<ROW S=\"a & b\"/>"), "byte "},
+        {"reference to NUL", packet(s, "<ROW S=\"a&#0;b\"/>"), "byte "},
+        {"reference to U+FFFE", packet(s, "<ROW S=\"a&#xFFFE;b\"/>"), "byte "},
+        {"reference to a surrogate", packet(s, "<ROW S=\"a&#xD800;b\"/>"), "byte "},
+        {"invalid UTF-8", packet(s, "<ROW S=\"Perch\xE9\"/>", "<PARAMS/>", utf8), "byte "},
+        {"control byte in Windows-1252", packet(s, "<ROW S=\"a\x01b\"/>"), "byte "},
+        {"8-bit byte in US-ASCII",
+         packet(s, "<ROW S=\"\xE9\"/>", "<PARAMS/>",
+                "<?xml version=\"1.0\" encoding=\"US-ASCII\"?>"),
+         "byte "},
+        {"repeated attribute", packet(s, "<ROW S=\"a\" S=\"b\"/>"), "byte "},
+        {"second root", packet(s, "<ROW S=\"a\"/>") + "<DATAPACKET/>", "byte "},
+        {"raw < in a value", packet(s, "<ROW S=\"a<b\"/>"), "byte "},
+        {"entity declared in the document",
+         "<!DOCTYPE DATAPACKET [<!ENTITY e \"x\">]>" + packet(s, "<ROW S=\"&e;\"/>", "", ""),
+         "byte "},
+        {"date of seven digits", packet(dt, "<ROW D=\"2024033\"/>"), "row 1"},
+        {"date of nine digits", packet(dt, "<ROW D=\"202403031\"/>"), "row 1"},
+        {"seconds in two digits", packet(dt, "<ROW D=\"20240303T14:05:09\"/>"), "row 1"},
+        {"hour in one digit", packet(dt, "<ROW D=\"20240303T4:05:09250\"/>"), "row 1"},
+        {"blank before a date", packet(dt, "<ROW D=\" 20240303\"/>"), "row 1"},
+        {"time in two-digit seconds",
+         packet("<FIELD attrname=\"T\" fieldtype=\"time\"/>", "<ROW T=\"14:05:09\"/>"), "row 1"},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        const std::string path = dir.file("strict.xml");
+        writeBytes(path, c.bytes);
+        try {
+            Table t;
+            t.LoadFromFile(path);
+            ADD_FAILURE() << c.what << ": loaded";
+        } catch (const TableError& e) {
+            const std::string message = e.what();
+            EXPECT_NE(message.find(path), std::string::npos) << c.what << ": " << message;
+            EXPECT_NE(message.find(c.where), std::string::npos) << c.what << ": " << message;
+        }
+    }
+}
+
+TEST(XmlFormStrict, FaultOffset_CountsTheFileBytesOfWindows1252Text) {
+    // Each "è" is one byte in the file and two once decoded: the offset is the file's.
+    const std::string xml = packet("<FIELD attrname=\"S\" fieldtype=\"string\" WIDTH=\"20\"/>",
+                                   "<ROW S=\"\xE8\xE8\xE8<\"/>");
+    const std::size_t at = xml.find("\xE8<") + 1;
+    try {
+        readXmlTable(xml);
+        FAIL() << "loaded";
+    } catch (const TableError& e) {
+        EXPECT_NE(std::string(e.what()).find("byte " + std::to_string(at)), std::string::npos)
+            << e.what();
+    }
+}
+
+TEST(XmlFormStrict, LegalButUnusualDocuments_StayReadable) {
+    const std::string s = "<FIELD attrname=\"S\" fieldtype=\"string\" WIDTH=\"20\"/>";
+    for (const std::string& xml : {
+             packet(s, "<ROW S='&#233;&#x20AC;&lt;&gt;&quot;&apos;&amp;'/>"),
+             "<!DOCTYPE DATAPACKET>" + packet(s, "<ROW S=\"a\"/>", "", ""),
+             packet(s, "<!-- note --><ROW S = \"a\" /><?pi data?>"),
+             packet(s, "<ROW S=\"a\"><![CDATA[<&>]]></ROW>") + "\r\n<!-- end -->\r\n",
+             packet(s, "<ROW S=\"\x80\x81\x9D\"/>"),  // Windows-1252, its gaps included
+             packet(s, "<ROW S=\"\xE8\"/>", "<PARAMS/>",
+                    "<?xml version='1.0' encoding='ISO-8859-1'?>"),
+         }) {
+        EXPECT_NO_THROW(readXmlTable(xml)) << xml;
+    }
+    EXPECT_EQ(std::get<std::string>(
+                  readXmlTable(packet(s, "<ROW S=\"\x80\"/>", "<PARAMS/>",
+                                      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"))
+                      .rows[0][0]),
+              "\xC2\x80");  // Latin-1 has no euro sign
+}
+
+TEST(XmlFormWrite, CharactersXmlCannotCarry_AreRefusedNotDropped) {
+    for (const std::string& text :
+         {std::string("a\0b", 3), std::string("a\x01b"), std::string("a\xEF\xBF\xBE")}) {
+        TableData t;
+        t.fields = {def("S", FieldType::String, 10)};
+        t.rows = {{text}};
+        EXPECT_THROW(writeXmlTable(t), TableError);
     }
 }
 
