@@ -3,7 +3,6 @@
 #include <expat.h>
 
 #include <algorithm>
-#include <exception>
 #include <memory>
 
 #include "core/codepage.h"
@@ -46,9 +45,7 @@ struct ParserFree {
 
 struct Context {
     XML_Parser parser = nullptr;
-    XmlElementHandler* handler = nullptr;
     std::optional<XmlFault> fault;
-    std::exception_ptr error;
 };
 
 Context& contextOf(void* data) {
@@ -56,36 +53,13 @@ Context& contextOf(void* data) {
 }
 
 void stopWith(Context& c, std::string description) {
-    if (c.fault || c.error)
+    if (c.fault)
         return;
     const XML_Index at = XML_GetCurrentByteIndex(c.parser);
     c.fault = XmlFault{at < 0 ? 0 : static_cast<std::size_t>(at),
                        static_cast<std::size_t>(XML_GetCurrentLineNumber(c.parser)),
                        std::move(description)};
     XML_StopParser(c.parser, XML_FALSE);
-}
-
-// An exception must not unwind through the C parser: it is kept and rethrown afterwards.
-template <class F>
-void guarded(Context& c, F&& f) {
-    if (c.fault || c.error)
-        return;
-    try {
-        f();
-    } catch (...) {
-        c.error = std::current_exception();
-        XML_StopParser(c.parser, XML_FALSE);
-    }
-}
-
-void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
-    Context& c = contextOf(data);
-    guarded(c, [&] { c.handler->startElement(name, attributes); });
-}
-
-void XMLCALL onEnd(void* data, const XML_Char*) {
-    Context& c = contextOf(data);
-    guarded(c, [&] { c.handler->endElement(); });
 }
 
 // pugixml expands no declared entity and applies no declared default, so a document that
@@ -116,14 +90,12 @@ void XMLCALL onSkippedEntity(void* data, const XML_Char* name, int) {
 
 }  // namespace
 
-std::optional<XmlFault> parseStrictXml(std::string_view bytes, const char* encoding,
-                                       XmlElementHandler* handler) {
+std::optional<XmlFault> findXmlFault(std::string_view bytes, const char* encoding) {
     const std::unique_ptr<XML_ParserStruct, ParserFree> parser(XML_ParserCreate(encoding));
     if (!parser)
         throw std::bad_alloc();
     Context c;
     c.parser = parser.get();
-    c.handler = handler;
     XML_Parser p = parser.get();
     XML_SetUserData(p, &c);
     XML_SetUnknownEncodingHandler(p, singleByteEncoding, nullptr);
@@ -131,8 +103,6 @@ std::optional<XmlFault> parseStrictXml(std::string_view bytes, const char* encod
     XML_SetAttlistDeclHandler(p, onAttlistDecl);
     XML_SetSkippedEntityHandler(p, onSkippedEntity);
     XML_SetStartDoctypeDeclHandler(p, onDoctype);
-    if (handler != nullptr)
-        XML_SetElementHandler(p, onStart, onEnd);
 
     // XML_Parse takes an int length: large inputs go in pieces.
     constexpr std::size_t kPiece = std::size_t{1} << 24;
@@ -146,8 +116,6 @@ std::optional<XmlFault> parseStrictXml(std::string_view bytes, const char* encod
         done += n;
     } while (status == XML_STATUS_OK && done < bytes.size());
 
-    if (c.error)
-        std::rethrow_exception(c.error);
     if (c.fault)
         return c.fault;
     if (status != XML_STATUS_OK) {

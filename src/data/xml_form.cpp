@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <limits>
 #include <optional>
+#include <pugixml.hpp>
 #include <stdexcept>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "core/codepage.h"
@@ -647,165 +649,51 @@ void readParam(std::string_view name, std::string_view value, TableData& t) {
     }
 }
 
-// Builds the table while the parser walks the document: DATAPACKET holds METADATA
-// (FIELDS with FIELD elements, PARAMS with attributes and PARAM children) and ROWDATA
-// (ROW elements); the first of each name counts and anything else is passed over. Rows met
-// before the field definitions wait as they are.
-class TableBuilder : public XmlElementHandler {
+// Attributes of an element as readField takes them: name, value, ..., nullptr.
+std::vector<const char*> attributeList(const pugi::xml_node& node) {
+    std::vector<const char*> list;
+    for (const pugi::xml_attribute& a : node.attributes()) {
+        list.push_back(a.name());
+        list.push_back(a.value());
+    }
+    list.push_back(nullptr);
+    return list;
+}
+
+// Fills the table's rows from the ROW elements once the fields are known.
+class RowReader {
 public:
-    void startElement(const char* name, const char* const* attributes) override {
-        const Place parent = places_.empty() ? Place::Document : places_.back();
-        Place place = Place::Other;
-        switch (parent) {
-            case Place::Document:
-                if (std::string_view(name) != "DATAPACKET") {
-                    throw TableError("the root element is " + quoteForMessage(name) +
-                                     ", not DATAPACKET: not a table file");
+    RowReader(TableData& t, std::vector<std::string> attrNames)
+        : t_(t), attrNames_(std::move(attrNames)) {
+        for (std::size_t j = 0; j < attrNames_.size(); ++j)
+            columnOfAttr_.emplace(attrNames_[j], j);
+    }
+
+    void read(const pugi::xml_node& rowData) {
+        const std::size_t columns = t_.fields.size();
+        for (const pugi::xml_node& row : rowData.children("ROW")) {
+            std::vector<Value> values(columns);
+            std::size_t next = 0;
+            for (const pugi::xml_attribute& a : row.attributes()) {
+                // Unknown attributes (RowState among them) carry nothing the table keeps.
+                const auto column = columnOf(a.name(), next);
+                if (!column)
+                    continue;
+                const std::size_t j = *column;
+                auto v = parseCellValue(t_.fields[j], a.value());
+                if (!v) {
+                    throw TableError("row " + std::to_string(t_.rows.size() + 1) + ", " +
+                                     fieldLabel(j, t_.fields[j].name) + ": " +
+                                     quoteForMessage(a.value()) + " is not a valid " +
+                                     std::string(xmlTypeWord(t_.fields[j])) + " value");
                 }
-                place = Place::Root;
-                break;
-            case Place::Root:
-                if (!sawRootChild_) {
-                    sawRootChild_ = true;
-                    if (std::string_view(name) != "METADATA" && std::string_view(name) != "ROWDATA")
-                        throw TableError("DATAPACKET must begin with METADATA or ROWDATA");
-                }
-                if (!sawMetadata_ && std::string_view(name) == "METADATA") {
-                    sawMetadata_ = true;
-                    place = Place::Metadata;
-                } else if (!sawRowData_ && std::string_view(name) == "ROWDATA") {
-                    sawRowData_ = true;
-                    place = Place::RowData;
-                }
-                break;
-            case Place::Metadata:
-                if (!sawFields_ && std::string_view(name) == "FIELDS") {
-                    sawFields_ = true;
-                    place = Place::Fields;
-                } else if (!sawParams_ && std::string_view(name) == "PARAMS") {
-                    sawParams_ = true;
-                    place = Place::Params;
-                    for (const char* const* a = attributes; *a != nullptr; a += 2)
-                        readParam(a[0], a[1], table_);
-                }
-                break;
-            case Place::Fields:
-                if (std::string_view(name) == "FIELD")
-                    addField(attributes);
-                break;
-            case Place::Params:
-                if (std::string_view(name) == "PARAM") {
-                    readParam(attributeValue(attributes, "Name"),
-                              attributeValue(attributes, "Value"), table_);
-                }
-                break;
-            case Place::RowData:
-                if (std::string_view(name) == "ROW")
-                    addRow(attributes);
-                break;
-            case Place::Other:
-                break;
+                values[j] = std::move(*v);
+            }
+            t_.rows.push_back(std::move(values));
         }
-        places_.push_back(place);
-    }
-
-    void endElement() override {
-        if (places_.back() == Place::Metadata)
-            endMetadata();
-        places_.pop_back();
-    }
-
-    // The table, once the whole document has been read.
-    TableData finish() {
-        if (!sawRootChild_)
-            throw TableError("DATAPACKET must begin with METADATA or ROWDATA");
-        if (!sawMetadata_)
-            inferFields();
-        for (const auto& row : waiting_)
-            addRowOfKnownFields(row);
-        waiting_.clear();
-        return std::move(table_);
     }
 
 private:
-    enum class Place : unsigned char { Document, Root, Metadata, Fields, Params, RowData, Other };
-    using RawRow = std::vector<std::pair<std::string, std::string>>;
-
-    void addField(const char* const* attributes) {
-        const std::size_t index = table_.fields.size();
-        std::string attrName;
-        FieldDef f = readField(attributes, index, attrName);
-        for (const FieldDef& other : table_.fields) {
-            if (equalsIgnoreCase(other.name, f.name))
-                throw TableError("two fields named " + quoteForMessage(f.name));
-        }
-        if (!columnOfAttr_.emplace(attrName, index).second)
-            throw TableError("two fields with attrname " + quoteForMessage(attrName));
-        attrNames_.push_back(std::move(attrName));
-        table_.fields.push_back(std::move(f));
-    }
-
-    void endMetadata() {
-        if (!sawFields_)
-            throw TableError("no FIELDS in METADATA");
-        if (table_.fields.empty())
-            throw TableError("the table defines no fields");
-        fieldsKnown_ = true;
-    }
-
-    // A packet without METADATA: every attribute name its rows use (RowState, the change
-    // log's mark, apart) becomes a text field as wide as its longest value.
-    void inferFields() {
-        for (const RawRow& row : waiting_) {
-            for (const auto& [name, value] : row) {
-                if (name == "RowState")
-                    continue;
-                auto [it, added] = columnOfAttr_.emplace(name, table_.fields.size());
-                if (added) {
-                    for (const FieldDef& other : table_.fields) {
-                        if (equalsIgnoreCase(other.name, name))
-                            throw TableError("two fields named " + quoteForMessage(name));
-                    }
-                    FieldDef f;
-                    f.name = name;
-                    f.type = FieldType::String;
-                    table_.fields.push_back(std::move(f));
-                    attrNames_.push_back(name);
-                }
-                int& width = table_.fields[it->second].size;
-                width = std::max(width, static_cast<int>(utf8Length(value)));
-            }
-        }
-        if (table_.fields.empty())
-            throw TableError("the table defines no fields");
-        for (FieldDef& f : table_.fields)
-            f.size = std::max(f.size, 1);
-        fieldsKnown_ = true;
-    }
-
-    void addRow(const char* const* attributes) {
-        if (fieldsKnown_) {
-            std::vector<Value> values(table_.fields.size());
-            std::size_t next = 0;
-            for (const char* const* a = attributes; *a != nullptr; a += 2)
-                setValue(values, next, a[0], a[1]);
-            table_.rows.push_back(std::move(values));
-            return;
-        }
-        RawRow row;
-        for (const char* const* a = attributes; *a != nullptr; a += 2)
-            row.emplace_back(a[0], a[1]);
-        waiting_.push_back(std::move(row));
-    }
-
-    void addRowOfKnownFields(const RawRow& row) {
-        std::vector<Value> values(table_.fields.size());
-        std::size_t next = 0;
-        for (const auto& [name, value] : row)
-            setValue(values, next, name.c_str(), value);
-        table_.rows.push_back(std::move(values));
-    }
-
     // The column of an attribute name. Rows list their values in column order, leaving
     // out nulls, so the columns after the previous one are tried first.
     std::optional<std::size_t> columnOf(const char* name, std::size_t& next) const {
@@ -823,35 +711,42 @@ private:
         return it->second;
     }
 
-    void setValue(std::vector<Value>& values, std::size_t& next, const char* name,
-                  std::string_view text) {
-        // Unknown attributes (RowState among them) carry nothing the table keeps.
-        const auto column = columnOf(name, next);
-        if (!column)
-            return;
-        const std::size_t j = *column;
-        auto v = parseCellValue(table_.fields[j], text);
-        if (!v) {
-            throw TableError("row " + std::to_string(table_.rows.size() + 1) + ", " +
-                             fieldLabel(j, table_.fields[j].name) + ": " + quoteForMessage(text) +
-                             " is not a valid " + std::string(xmlTypeWord(table_.fields[j])) +
-                             " value");
-        }
-        values[j] = std::move(*v);
-    }
-
-    TableData table_;
-    std::vector<Place> places_;
-    std::unordered_map<std::string, std::size_t> columnOfAttr_;
+    TableData& t_;
     std::vector<std::string> attrNames_;  // by column
-    std::vector<RawRow> waiting_;
-    bool sawRootChild_ = false;
-    bool sawMetadata_ = false;
-    bool sawFields_ = false;
-    bool sawParams_ = false;
-    bool sawRowData_ = false;
-    bool fieldsKnown_ = false;
+    std::unordered_map<std::string, std::size_t> columnOfAttr_;
 };
+
+// A packet without METADATA: every attribute name its rows use (RowState, the change
+// log's mark, apart) becomes a text field as wide as its longest value.
+std::vector<std::string> inferFields(const pugi::xml_node& rowData, TableData& t) {
+    std::vector<std::string> names;
+    std::unordered_map<std::string, std::size_t> columnOf;
+    for (const pugi::xml_node& row : rowData.children("ROW")) {
+        for (const pugi::xml_attribute& a : row.attributes()) {
+            const std::string_view name = a.name();
+            if (name == "RowState")
+                continue;
+            auto [it, added] = columnOf.emplace(name, t.fields.size());
+            if (added) {
+                for (const FieldDef& other : t.fields) {
+                    if (equalsIgnoreCase(other.name, name))
+                        throw TableError("two fields named " + quoteForMessage(name));
+                }
+                FieldDef f;
+                f.name = name;
+                f.type = FieldType::String;
+                f.size = 1;
+                t.fields.push_back(std::move(f));
+                names.emplace_back(name);
+            }
+            int& width = t.fields[it->second].size;
+            width = std::max(width, static_cast<int>(utf8Length(a.value())));
+        }
+    }
+    if (t.fields.empty())
+        throw TableError("the table defines no fields");
+    return names;
+}
 
 }  // namespace
 
@@ -912,33 +807,84 @@ std::string writeXmlTable(const TableData& t) {
 TableData readXmlTable(std::string_view bytes) {
     const char* encoding = declaredEncoding(bytes);
     const std::string_view name = encoding;
-    // Single-byte text goes to the parser as UTF-8, which it reads fastest; the offset of a
-    // fault is then told in the file's own bytes.
-    std::string converted;
-    std::string_view text = bytes;
     if (name == "US-ASCII") {
         const auto high = std::find_if(bytes.begin(), bytes.end(), [](char c) {
             return static_cast<unsigned char>(c) >= 0x80;
         });
         if (high != bytes.end()) {
-            const auto at = static_cast<std::size_t>(high - bytes.begin());
             throw TableError("broken XML (a byte that is not US-ASCII) at line " +
                              std::to_string(1 + std::count(bytes.begin(), high, '\n')) + ", byte " +
-                             std::to_string(at));
+                             std::to_string(high - bytes.begin()));
         }
-    } else if (name != "UTF-8") {
-        converted = name == "ISO-8859-1" ? latin1ToUtf8(bytes) : cp1252ToUtf8(bytes);
-        text = converted;
     }
-    TableBuilder builder;
-    if (const auto fault = parseStrictXml(text, "UTF-8", &builder)) {
+    // The check and the tree both work on UTF-8; a fault's offset is told in the file's bytes.
+    const bool singleByte = name != "UTF-8" && name != "US-ASCII";
+    std::string text = !singleByte            ? std::string(bytes)
+                       : name == "ISO-8859-1" ? latin1ToUtf8(bytes)
+                                              : cp1252ToUtf8(bytes);
+    // pugixml builds the tree but would let many faults pass (an undeclared entity stays as
+    // text, a repeated attribute, a raw '<' in a value, ...): the text is judged first.
+    if (const auto fault = findUtf8XmlFault(text)) {
         const std::size_t offset =
-            converted.empty() ? fault->offset
-                              : singleByteOffset(bytes, name == "ISO-8859-1", fault->offset);
+            singleByte ? singleByteOffset(bytes, name == "ISO-8859-1", fault->offset)
+                       : fault->offset;
         throw TableError("broken XML (" + fault->description + ") at line " +
                          std::to_string(fault->line) + ", byte " + std::to_string(offset));
     }
-    return builder.finish();
+    pugi::xml_document doc;
+    const pugi::xml_parse_result parsed =
+        doc.load_buffer_inplace(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
+    if (!parsed)
+        throw TableError(std::string("broken XML (") + parsed.description() + ")");
+    const pugi::xml_node root = doc.document_element();
+    if (std::string_view(root.name()) != "DATAPACKET") {
+        throw TableError("the root element is " + quoteForMessage(root.name()) +
+                         ", not DATAPACKET: not a table file");
+    }
+    pugi::xml_node first = root.first_child();
+    while (first && first.type() != pugi::node_element)
+        first = first.next_sibling();
+    if (!first || (std::string_view(first.name()) != "METADATA" &&
+                   std::string_view(first.name()) != "ROWDATA")) {
+        throw TableError("DATAPACKET must begin with METADATA or ROWDATA");
+    }
+    const pugi::xml_node rowData = root.child("ROWDATA");
+    const pugi::xml_node metadata = root.child("METADATA");
+    TableData t;
+    if (!metadata) {
+        RowReader rows(t, inferFields(rowData, t));
+        rows.read(rowData);
+        return t;
+    }
+    const pugi::xml_node fields = metadata.child("FIELDS");
+    if (!fields)
+        throw TableError("no FIELDS in METADATA");
+    std::vector<std::string> attrNames;
+    std::unordered_set<std::string> seenAttrNames;
+    for (const pugi::xml_node& node : fields.children("FIELD")) {
+        const std::size_t index = t.fields.size();
+        std::string attrName;
+        FieldDef f = readField(attributeList(node).data(), index, attrName);
+        for (const FieldDef& other : t.fields) {
+            if (equalsIgnoreCase(other.name, f.name))
+                throw TableError("two fields named " + quoteForMessage(f.name));
+        }
+        if (!seenAttrNames.insert(attrName).second)
+            throw TableError("two fields with attrname " + quoteForMessage(attrName));
+        attrNames.push_back(std::move(attrName));
+        t.fields.push_back(std::move(f));
+    }
+    if (t.fields.empty())
+        throw TableError("the table defines no fields");
+    if (const pugi::xml_node params = metadata.child("PARAMS")) {
+        for (const pugi::xml_attribute& a : params.attributes())
+            readParam(a.name(), a.value(), t);
+        for (const pugi::xml_node& p : params.children("PARAM"))
+            readParam(p.attribute("Name").value(), p.attribute("Value").value(), t);
+    }
+    RowReader rows(t, std::move(attrNames));
+    rows.read(rowData);
+    return t;
 }
 
 }  // namespace vexora::data
