@@ -266,7 +266,7 @@ void appendField(std::string& out, const FieldDef& f, const std::string& attrNam
             written.emplace_back("WIDTH");
             break;
         case FieldType::Bytes:
-            // A varying column read from the binary form keeps its WIDTH as a property.
+            // Without a size of its own, a WIDTH among its other properties goes out as is.
             if (f.size > 0) {
                 out += " WIDTH=\"" + std::to_string(f.size) + "\"";
                 written.emplace_back("WIDTH");
