@@ -729,8 +729,10 @@ void Table::SetRange(const std::vector<std::string>& startKeys,
     }
     for (std::size_t i = 0; i < endKeys.size(); ++i) {
         const FieldDef& f = data_.fields[order_.fields[i]];
-        if (endKeys[i].empty())
-            end.push_back(isTextField(f) ? Value{std::string()} : Value{});
+        if (endKeys[i].empty() && isTextField(f))
+            end.emplace_back(std::string());
+        else if (endKeys[i].empty())
+            end.emplace_back();
         else
             end.push_back(stringToValue(f, endKeys[i]));
     }
