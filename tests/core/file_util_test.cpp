@@ -6,6 +6,8 @@
 #include <set>
 #include <string>
 
+#include "core/platform.h"
+#include "core/program_state.h"
 #include "support/temp_dir.h"
 
 using namespace vexora;
@@ -75,14 +77,17 @@ TEST(AtomicWrite, RefusedReplaceKeepsTheTargetAndNamesIt) {
     EXPECT_EQ(entryNames(dir.path()), std::set<std::string>{kGreek});
 }
 
-TEST(ReadWholeFile, RefusesMissingAndOversizedFilesNamingThem) {
-    test::TempDir dir;
-    const std::string file = utf8FromPath(dir.path() / pathFromUtf8(kCyrillic));
-    std::string error;
-    EXPECT_FALSE(readWholeFile(file, 10, &error));
-    EXPECT_EQ(error, "File non trovato: " + file);
-    ASSERT_TRUE(writeFileAtomically(file, "0123456789A"));
-    EXPECT_FALSE(readWholeFile(file, 10, &error));
-    EXPECT_EQ(error, "File troppo grande: " + file);
-    EXPECT_EQ(readWholeFile(file, 11), "0123456789A");
+TEST(PlatformPaths, RunningProgramAndFixedPathsFollowTheSystem) {
+    const std::string exe = executablePath();
+    EXPECT_TRUE(std::filesystem::is_regular_file(pathFromUtf8(exe))) << exe;
+    EXPECT_EQ(executableFolder(),
+              withTrailingSeparator(utf8FromPath(pathFromUtf8(exe).parent_path())));
+#ifdef _WIN32
+    EXPECT_EQ(exe.substr(exe.size() - 4), ".exe");
+    EXPECT_EQ(defaultFiguresFolder(), "C:\\Plarn\\PicSgn\\");
+    EXPECT_EQ(classroomFilePath(), "C:\\Plarn\\Program\\Plarn.ini");
+#else
+    EXPECT_EQ(defaultFiguresFolder(), "/opt/Plarn/PicSgn/");
+    EXPECT_EQ(classroomFilePath(), "/opt/Plarn/Program/Plarn.ini");
+#endif
 }
