@@ -279,7 +279,7 @@ XmlIniError::XmlIniError(std::string fileName, const std::string& message)
 TXmlIni::TXmlIni(std::string FileName, std::string_view FileXSL)
     : FFileName(std::move(FileName)), FXMLDoc(std::make_unique<pugi::xml_document>()) {
     std::error_code ec;
-    if (std::filesystem::is_regular_file(FFileName, ec)) {
+    if (std::filesystem::is_regular_file(pathFromUtf8(FFileName), ec)) {
         std::string error;
         auto bytes = readWholeFile(FFileName, kMaxFileBytes, &error);
         if (!bytes)
@@ -456,9 +456,8 @@ void TXmlIni::Save() {
     if (FBackup) {
         std::error_code ec;
         const std::string backup = changeFileExt(FFileName, ".xmb");
-        if (backup != FFileName && std::filesystem::is_regular_file(FFileName, ec)) {
-            std::filesystem::copy_file(FFileName, backup,
-                                       std::filesystem::copy_options::overwrite_existing, ec);
+        if (backup != FFileName && std::filesystem::is_regular_file(pathFromUtf8(FFileName), ec)) {
+            copyFileReplacing(FFileName, backup);
         }
     }
     std::string error;
