@@ -22,7 +22,8 @@ TEST(TerminalProgress, LineIsRewrittenInPlaceWithinTheTerminalWidth) {
         p.Progress(25, -1, -1, -1, "-1", "Preparazione della scheda n. 1 di 3, attendere...");
         p.setInfo("Attenzione! Impossibile trovare la figura: /opt/Plarn/PicSgn/" +
                   std::string(80, 'x') + "\u00e8.bmp");
-        p.Progress(100, -1, -1, -1, "-1", "Avvio stampa per una copia della scheda E001 in corso...");
+        p.Progress(100, -1, -1, -1, "-1",
+                   "Avvio stampa per una copia della scheda E001 in corso...");
     }
     unsetenv("COLUMNS");
     std::rewind(out);
@@ -40,8 +41,8 @@ TEST(TerminalProgress, LineIsRewrittenInPlaceWithinTheTerminalWidth) {
     int draws = 0;
     for (std::size_t at = rest.find("\r\x1b[2K"); at != std::string::npos;) {
         const std::size_t next = rest.find("\r\x1b[2K", at + 1);
-        std::string shown = rest.substr(at + 5, next == std::string::npos ? std::string::npos
-                                                                          : next - at - 5);
+        std::string shown =
+            rest.substr(at + 5, next == std::string::npos ? std::string::npos : next - at - 5);
         if (!shown.empty() && shown.back() == '\n')
             shown.pop_back();
         EXPECT_LE(vexora::utf8Length(shown), 59u) << shown;
