@@ -269,6 +269,8 @@ bool SheetComposer::composeTopics(TModalitaQuiz m) {
             break;
         }
     }
+    if (!t.Filtered())
+        t.SetFiltered(true);  // a last draw among all of a topic's rows left it off
     return result;
 }
 

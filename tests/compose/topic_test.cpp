@@ -251,6 +251,7 @@ TEST(TopicSheet, TopicSmallerThanItsSlotsStillFillsTheSheet) {
     }
     EXPECT_EQ(ids.size(), 12u);
     EXPECT_EQ(w.marked("Normali").size(), 12u);
+    EXPECT_TRUE(w.history().Filtered());
 }
 
 TEST(TopicSheet, PreCheckResetIsCountedSoLaterSheetsOfTheRunKeepTheirMarks) {

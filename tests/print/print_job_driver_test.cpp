@@ -222,7 +222,7 @@ TEST_F(DriverTest, InterruptionDuringTheThirdCompositionKeepsThePrintedSheets) {
     const auto r = run(tdsEsame, 3);
     EXPECT_TRUE(r.interrupted);
     // The printed sheets still get their answer key.
-    EXPECT_EQ(renderers.calls, (std::vector<std::string>{"S:E001", "S:E002", "K:2"}));
+    ASSERT_EQ(renderers.calls, (std::vector<std::string>{"S:E001", "S:E002", "K:2"}));
     EXPECT_EQ(renderers.keyLabels[0], (std::vector<std::string>{"E001", "E002"}));
     EXPECT_EQ(w.state.counter(mqAB, tdsEsame), 3);
     EXPECT_EQ(std::count(w.platform.tones.begin(), w.platform.tones.end(), std::make_pair(440u, 10u)), 1);
