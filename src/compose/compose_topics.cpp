@@ -62,9 +62,9 @@ bool SheetComposer::resetTopic(std::string_view code, const std::vector<int>& ke
             }
         }
     }
-    if (resetTopicsTable_ != qd_.CdsPrint.get()) {
+    if (resetTopicsFile_ != qd_.FilePrintr) {
         resetTopics_.clear();
-        resetTopicsTable_ = qd_.CdsPrint.get();
+        resetTopicsFile_ = qd_.FilePrintr;
     }
     resetTopics_.insert(std::string(code));
     return qd_.ResetArgomento(code, keepIdMaster);
@@ -153,9 +153,9 @@ bool SheetComposer::composeTopics(TModalitaQuiz m) {
     // The counts are those of the last recount, except for topics composition has reset
     // since: their count would still hold the marks the reset cleared, and resetting
     // them again would wipe the sheets just composed.
-    if (resetTopicsTable_ != print) {
+    if (resetTopicsFile_ != qd_.FilePrintr) {
         resetTopics_.clear();
-        resetTopicsTable_ = print;
+        resetTopicsFile_ = qd_.FilePrintr;
     }
     for (data::TArgomento& topic : selected) {
         if (resetTopics_.count(topic.Indice))

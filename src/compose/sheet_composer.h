@@ -183,10 +183,11 @@ private:
     int lastFallbacks_ = 0;
     std::vector<MarkChange> journal_;
     const data::Table* journalTable_ = nullptr;
-    // Topic codes reset by composition: their count in the topic array no longer says
-    // what the history holds, so the pre-check counts them afresh (for this history).
+    // Topic codes reset by composition in the history of resetTopicsFile_: their count in
+    // the topic array no longer says what the history holds, so the pre-check counts
+    // them afresh.
     std::set<std::string> resetTopics_;
-    const data::Table* resetTopicsTable_ = nullptr;
+    std::string resetTopicsFile_;
 };
 
 }  // namespace vexora::compose
