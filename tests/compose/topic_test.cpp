@@ -224,21 +224,6 @@ TEST(TopicSheet, TopicRunningOutMidSheetIsResetAndEarlierQuestionsComeBack) {
     EXPECT_EQ(w.marked("Normali"), all);
 }
 
-TEST(TopicSheet, MidSheetResetNeverRepeatsAQuestionOfTheSheet) {
-    for (std::uint32_t seed = 1; seed <= 5; ++seed) {
-        ComposeWorld w(seed);
-        w.open(mqAB, topicMaster({45}), numberedTopics(1));
-        w.selectTopics({1});
-        ASSERT_TRUE(composeTopics(w));
-        ASSERT_TRUE(composeTopics(w));  // 15 left: reset at slot 16
-        std::set<int> ids;
-        for (const auto& s : w.composer.sheet(mqAB))
-            ids.insert(s.IdMaster);
-        EXPECT_EQ(ids.size(), 30u) << "seed " << seed;
-        EXPECT_EQ(w.marked("Normali"), ids) << "seed " << seed;
-    }
-}
-
 TEST(TopicSheet, TopicSmallerThanItsSlotsStillFillsTheSheet) {
     ComposeWorld w;
     w.open(mqAB, topicMaster({12}), numberedTopics(1));

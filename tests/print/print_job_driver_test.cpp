@@ -241,19 +241,6 @@ TEST_F(DriverTest, EscapeHeldEndsTheRunAfterTheCurrentSheet) {
     EXPECT_EQ(savedExamMarks(), 30);
 }
 
-TEST_F(DriverTest, InterruptionWhileASheetPrintsStillGivesTheGatheredSheetsTheirKey) {
-    openExamCategory(mqAB);
-    w.progress.onTick = [](RecordingInteraction& p) {
-        if (p.progress.info == "Avvio stampa per una copia della scheda E003 in corso...")
-            p.progress.interruption = true;
-    };
-    const auto r = run(tdsEsame, 6);
-    EXPECT_TRUE(r.interrupted);
-    EXPECT_EQ(renderers.calls, (std::vector<std::string>{"S:E001", "S:E002", "K:2"}));
-    EXPECT_EQ(r.answerKeys, (std::vector<int>{2}));
-    EXPECT_EQ(savedExamMarks(), 60);
-}
-
 TEST_F(DriverTest, PdfRunsAnnounceOneFilePerSheetNotCopies) {
     openExamCategory(mqAB);
     w.switches.CkStampaSuPdf = true;
