@@ -147,13 +147,15 @@ void SettingsModel::SalvaOpzioni(const OptionsFormValues& form, const Switches& 
 }
 
 void SettingsModel::SalvaChiusura(const ProgramState& state, const Switches& switches,
-                                  const MainWindowValues& window) const {
+                                  const MainWindowValues& window, WindowPosition position) const {
     const SettingsTable& t = settingsTable();
     log_.ScriviErrorLog("", 4, kLogCloseSave);
     IniFile ini = openSettings();
     writeCounters(ini, state);
-    ini.writeInteger(t.windowLeft.section, t.windowLeft.key, window.left);
-    ini.writeInteger(t.windowTop.section, t.windowTop.key, window.top);
+    if (position == WindowPosition::Save) {
+        ini.writeInteger(t.windowLeft.section, t.windowLeft.key, window.left);
+        ini.writeInteger(t.windowTop.section, t.windowTop.key, window.top);
+    }
     ini.writeString(t.sheetCount.section, t.sheetCount.key, window.sheetCountText);
     ini.writeString(t.copyCount.section, t.copyCount.key, window.copyCountText);
     writeSwitch(ini, t.oneAnswerKey, switches);
