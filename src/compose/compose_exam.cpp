@@ -173,22 +173,28 @@ bool SheetComposer::composeExam(TModalitaQuiz m) {
     const bool addInfo = rep_.switches.CkAddInfoText;
     for (std::size_t i = 0; i < slots; ++i) {
         TDomandaPrint& slot = a.sheet[i];
-        if (master.find(slot.IdMaster)) {
-            detail::fillSlot(slot, a.keys[i], master.question(), addInfo);
-            try {
-                locateHistoryRow(t, chapters[i], slot.IdMaster);
-                markCurrentRow(t, mf);
-                result = true;
-            } catch (const std::exception& e) {
-                if (rep_.switches.CkNoExceptMsg) {
-                    rep_.log.ScriviErrorLog("", 0, name + " - " + e.what());
-                } else if (rules.examMarkError == detail::WithoutLog::Beep) {
-                    rep_.log.SegnaleAcustico(0);
-                } else {
-                    throw;
-                }
-                result = false;
+        if (!master.find(slot.IdMaster)) {
+            // A blank slot would be printed as if the sheet were whole.
+            rep_.error(1, name + " - ", "",
+                       "La domanda " + std::to_string(slot.IdMaster) +
+                           " del print database non esiste nel database master: la scheda non "
+                           "viene composta.");
+            return false;
+        }
+        detail::fillSlot(slot, a.keys[i], master.question(), addInfo);
+        try {
+            locateHistoryRow(t, chapters[i], slot.IdMaster);
+            markCurrentRow(t, mf);
+            result = true;
+        } catch (const std::exception& e) {
+            if (rep_.switches.CkNoExceptMsg) {
+                rep_.log.ScriviErrorLog("", 0, name + " - " + e.what());
+            } else if (rules.examMarkError == detail::WithoutLog::Beep) {
+                rep_.log.SegnaleAcustico(0);
+            } else {
+                throw;
             }
+            result = false;
         }
         qd_.pumpEventsThrottled();
         if (progress_.Interruzione()) {

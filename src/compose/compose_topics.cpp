@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -28,7 +29,7 @@ void SheetComposer::applyTopicFilter(data::Table& t, const data::TArgomento& top
     t.SetFiltered(true);
 }
 
-bool SheetComposer::resetTopic(std::string_view code) {
+bool SheetComposer::resetTopic(std::string_view code, const std::vector<int>& keepIdMaster) {
     // The reset is part of the sheet: note what the topic's marks held, so that a sheet
     // that is not printed can give them back.
     if (qd_.CdsPrint && qd_.CdsPrint->Active()) {
@@ -45,9 +46,13 @@ bool SheetComposer::resetTopic(std::string_view code) {
                     continue;
                 if (data::valueToString(fields[*indice], row[*indice]) != code)
                     continue;
+                const std::int64_t idMaster = data::valueToInteger(fields[*id], row[*id]);
+                if (std::find(keepIdMaster.begin(), keepIdMaster.end(), idMaster) !=
+                    keepIdMaster.end())
+                    continue;
                 MarkChange c;
                 c.rowKey = data::valueToInteger(fields[*key], row[*key]);
-                c.idMaster = data::valueToInteger(fields[*id], row[*id]);
+                c.idMaster = idMaster;
                 c.dtField = fields[*dt].name;
                 c.rsField = fields[*rs].name;
                 c.oldDt = row[*dt];
@@ -57,7 +62,21 @@ bool SheetComposer::resetTopic(std::string_view code) {
             }
         }
     }
-    return qd_.ResetArgomento(code);
+    if (resetTopicsFile_ != qd_.FilePrintr) {
+        resetTopics_.clear();
+        resetTopicsFile_ = qd_.FilePrintr;
+    }
+    resetTopics_.insert(std::string(code));
+    return qd_.ResetArgomento(code, keepIdMaster);
+}
+
+int SheetComposer::syncTopicCount(const std::string& code) {
+    const int printed = qd_.ContaRecordSvolti(code);
+    for (data::TArgomento& topic : qd_.Argomenti) {
+        if (topic.Indice == code)
+            topic.RecordSvolti = printed;
+    }
+    return printed;
 }
 
 bool SheetComposer::composeTopics(TModalitaQuiz m) {
@@ -131,7 +150,16 @@ bool SheetComposer::composeTopics(TModalitaQuiz m) {
     t.CancelRange();
 
     // Topics that have fewer unprinted questions than the sheet may take start afresh.
-    for (const data::TArgomento& topic : selected) {
+    // The counts are those of the last recount, except for topics composition has reset
+    // since: their count would still hold the marks the reset cleared, and resetting
+    // them again would wipe the sheets just composed.
+    if (resetTopicsFile_ != qd_.FilePrintr) {
+        resetTopics_.clear();
+        resetTopicsFile_ = qd_.FilePrintr;
+    }
+    for (data::TArgomento& topic : selected) {
+        if (resetTopics_.count(topic.Indice))
+            topic.RecordSvolti = syncTopicCount(topic.Indice);
         const int left = topic.RecordTotali - topic.RecordSvolti;
         if (left >= q)
             continue;
@@ -143,6 +171,7 @@ bool SheetComposer::composeTopics(TModalitaQuiz m) {
                                std::to_string(q));
         }
         resetTopic(topic.Indice);
+        topic.RecordSvolti = syncTopicCount(topic.Indice);
     }
 
     const PickFields pf = pickFields(t, TipoSequenza);
@@ -154,6 +183,7 @@ bool SheetComposer::composeTopics(TModalitaQuiz m) {
     // Consecutive slots of one topic keep the view: its filter answers do not change,
     // except for the row just marked, which the history asks the filter about again.
     int shownTopic = 0;
+    std::set<int> exhausted;  // topics whose every question is on this sheet already
     for (std::size_t i = 0; i < plan.size(); ++i) {
         const data::TArgomento& topic = selected[static_cast<std::size_t>(plan[i] - 1)];
         auto filter = [&] {
@@ -175,7 +205,10 @@ bool SheetComposer::composeTopics(TModalitaQuiz m) {
         if (shownTopic != topic.Item)
             filter();
         const std::size_t visible = t.RecordCount();
-        if (visible == 0) {
+        if (visible == 0 && exhausted.count(topic.Item)) {
+            t.SetFiltered(false);
+            shownTopic = 0;
+        } else if (visible == 0) {
             if (!rep_.switches.CkNoDebugMssg) {
                 const auto item = static_cast<std::size_t>(topic.Item);
                 const std::string listCode = item >= 1 && item <= qd_.Argomenti.size()
@@ -189,8 +222,20 @@ bool SheetComposer::composeTopics(TModalitaQuiz m) {
                                    std::to_string(visible) + " ,  NumArgSel: " + std::to_string(n) +
                                    " ,  i (n.dom): " + std::to_string(i + 1));
             }
-            result = resetTopic(topic.Indice);
+            // The questions already on this sheet stay marked, so none can come twice.
+            std::vector<int> onSheet;
+            onSheet.reserve(i);
+            for (std::size_t j = 0; j < i; ++j)
+                onSheet.push_back(a.sheet[j].IdMaster);
+            result = resetTopic(topic.Indice, onSheet);
             filter();  // the reset walked the whole history; the topic's rows come back
+            if (shownTopic == topic.Item && t.RecordCount() == 0) {
+                // Every question of the topic is on the sheet already: it has to give
+                // one of them again, drawn among all its rows, printed or not.
+                exhausted.insert(topic.Item);
+                t.SetFiltered(false);
+                shownTopic = 0;
+            }
         }
         // A topic without any question: the sheet cannot be composed.
         const std::optional<int> drawn = pick(t, pf, TipoSequenza, false, 0);
@@ -198,19 +243,25 @@ bool SheetComposer::composeTopics(TModalitaQuiz m) {
             return false;
         TDomandaPrint& slot = a.sheet[i];
         slot.IdMaster = *drawn;
-        if (master.find(*drawn)) {
-            detail::fillSlot(slot, a.keys[i], master.question(), addInfo);
-            try {
-                // The picker left the cursor on the drawn row; once marked it no longer
-                // passes the filter, so it cannot come again on this sheet.
-                markCurrentRow(t, mf);
-                result = true;
-            } catch (const std::exception& e) {
-                if (!rep_.switches.CkNoExceptMsg)
-                    throw;
-                rep_.log.ScriviErrorLog("", 0, name + " Edit - " + e.what());
-                result = false;
-            }
+        if (!master.find(*drawn)) {
+            // A blank slot would be printed as if the sheet were whole.
+            rep_.error(1, name + " - ", "",
+                       "La domanda " + std::to_string(*drawn) +
+                           " del print database non esiste nel database master: la scheda non "
+                           "viene composta.");
+            return false;
+        }
+        detail::fillSlot(slot, a.keys[i], master.question(), addInfo);
+        try {
+            // The picker left the cursor on the drawn row; once marked it no longer
+            // passes the filter, so it cannot come again on this sheet.
+            markCurrentRow(t, mf);
+            result = true;
+        } catch (const std::exception& e) {
+            if (!rep_.switches.CkNoExceptMsg)
+                throw;
+            rep_.log.ScriviErrorLog("", 0, name + " Edit - " + e.what());
+            result = false;
         }
         qd_.pumpEventsThrottled();
         if (progress_.Interruzione()) {
@@ -218,6 +269,8 @@ bool SheetComposer::composeTopics(TModalitaQuiz m) {
             break;
         }
     }
+    if (!t.Filtered())
+        t.SetFiltered(true);  // a last draw among all of a topic's rows left it off
     return result;
 }
 

@@ -200,8 +200,14 @@ std::size_t SheetComposer::filterField(const data::Table& t, CachedField& cache,
 
 bool SheetComposer::topicAccepted(const data::Value& indice) const {
     const auto* code = std::get_if<std::string>(&indice);
-    if (code == nullptr)
-        return false;  // a null Indice equals no topic code
+    std::string text;
+    if (code == nullptr) {
+        if (data::isNull(indice))
+            return false;  // a null Indice equals no topic code
+        // Topic codes are compared as text whatever the field's type.
+        text = data::valueToString(data::FieldDef{}, indice);
+        code = &text;
+    }
     // Only topic positions the array has, and at most the first 31, are compared.
     const std::size_t count = qd_.Argomenti.size();
     for (unsigned long bits = ArgomentiSlot.to_ulong() & ~1ul; bits != 0; bits &= bits - 1) {

@@ -4,6 +4,7 @@
 #include <bitset>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -154,7 +155,12 @@ private:
 
     // Topic composition helpers.
     void applyTopicFilter(data::Table& t, const data::TArgomento& topic);
-    bool resetTopic(std::string_view code);
+    // Resets a topic's marks except those of the questions in keepIdMaster (already on
+    // the sheet), noting what they held for undo; from then on the topic's printed count
+    // in the topic array follows the history.
+    bool resetTopic(std::string_view code, const std::vector<int>& keepIdMaster = {});
+    // Sets RecordSvolti of the topic's entries in the topic array to the history's count.
+    int syncTopicCount(const std::string& code);
     // Field positions a mark reads and writes, resolved once per composition.
     struct MarkFields {
         std::size_t key = 0;  // nRec, or IdMaster when the history has none
@@ -177,6 +183,11 @@ private:
     int lastFallbacks_ = 0;
     std::vector<MarkChange> journal_;
     const data::Table* journalTable_ = nullptr;
+    // Topic codes reset by composition in the history of resetTopicsFile_: their count in
+    // the topic array no longer says what the history holds, so the pre-check counts
+    // them afresh.
+    std::set<std::string> resetTopics_;
+    std::string resetTopicsFile_;
 };
 
 }  // namespace vexora::compose

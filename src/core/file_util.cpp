@@ -1,5 +1,6 @@
 #include "core/file_util.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,7 +9,9 @@
 #include <random>
 #include <system_error>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -27,7 +30,54 @@ std::string temporaryNameBeside(const std::string& path) {
     return path + suffix;
 }
 
+#ifdef _WIN32
+// The system's text for a Windows error code, as UTF-8 without the trailing line end.
+std::string windowsErrorText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD n = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::string text = n ? utf8FromPath(std::filesystem::path(std::wstring(buffer, n)))
+                         : "error " + std::to_string(code);
+    if (buffer)
+        ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+#endif
+
 }  // namespace
+
+std::filesystem::path pathFromUtf8(std::string_view utf8) {
+#ifdef _WIN32
+    if (utf8.empty() || utf8.size() > 0x7fffffff)
+        return {};
+    const int size = static_cast<int>(utf8.size());
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), n);
+    return std::filesystem::path(std::move(wide));
+#else
+    return std::filesystem::path(std::string(utf8));
+#endif
+}
+
+std::string utf8FromPath(const std::filesystem::path& path) {
+#ifdef _WIN32
+    const std::wstring& wide = path.native();
+    if (wide.empty() || wide.size() > 0x7fffffff)
+        return {};
+    const int size = static_cast<int>(wide.size());
+    const int n =
+        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), n, nullptr, nullptr);
+    return utf8;
+#else
+    return path.native();
+#endif
+}
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
     const std::string tmp = temporaryNameBeside(path);
@@ -56,20 +106,6 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
         setError(error, "Impossibile scrivere il file " + path + ": " + std::strerror(e));
         return false;
     }
-#else
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ec;
-            std::filesystem::remove(tmp, ec);
-            setError(error, "Impossibile scrivere il file " + path);
-            return false;
-        }
-    }
-#endif
     std::error_code ec;
     std::filesystem::rename(tmp, path, ec);
     if (ec) {
@@ -78,17 +114,66 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
         setError(error, "Impossibile sostituire il file " + path + ": " + ec.message());
         return false;
     }
+#else
+    const std::filesystem::path target = pathFromUtf8(path);
+    const std::filesystem::path temp = pathFromUtf8(tmp);
+    const HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        setError(error,
+                 "Impossibile creare il file " + tmp + ": " + windowsErrorText(::GetLastError()));
+        return false;
+    }
+    std::size_t done = 0;
+    bool written = true;
+    while (written && done < bytes.size()) {
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        DWORD w = 0;
+        written = ::WriteFile(h, bytes.data() + done, chunk, &w, nullptr) && w > 0;
+        done += w;
+    }
+    // FlushFileBuffers is the fsync of Windows: the bytes are on disk before the rename.
+    written = written && ::FlushFileBuffers(h);
+    DWORD writeError = written ? 0 : ::GetLastError();
+    if (!::CloseHandle(h) && written)
+        writeError = ::GetLastError();
+    if (writeError || !written) {
+        ::DeleteFileW(temp.c_str());
+        setError(error, "Impossibile scrivere il file " + path + ": " +
+                            windowsErrorText(writeError ? writeError : ERROR_WRITE_FAULT));
+        return false;
+    }
+    if (!::MoveFileExW(temp.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD e = ::GetLastError();
+        ::DeleteFileW(temp.c_str());
+        setError(error, "Impossibile sostituire il file " + path + ": " + windowsErrorText(e));
+        return false;
+    }
+#endif
     return true;
+}
+
+bool copyFileReplacing(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+    return ::CopyFileW(pathFromUtf8(from).c_str(), pathFromUtf8(to).c_str(), FALSE);
+#else
+    std::error_code ec;
+    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
+    return !ec;
+#endif
 }
 
 std::optional<std::string> readWholeFile(const std::string& path, std::size_t maxBytes,
                                          std::string* error) {
+    const std::filesystem::path file = pathFromUtf8(path);
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
+    if (!std::filesystem::is_regular_file(file, ec)) {
         setError(error, "File non trovato: " + path);
         return std::nullopt;
     }
-    const auto size = std::filesystem::file_size(path, ec);
+    const auto size = std::filesystem::file_size(file, ec);
     if (ec) {
         setError(error, "Impossibile leggere il file " + path + ": " + ec.message());
         return std::nullopt;
@@ -97,7 +182,7 @@ std::optional<std::string> readWholeFile(const std::string& path, std::size_t ma
         setError(error, "File troppo grande: " + path);
         return std::nullopt;
     }
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     if (!in) {
         setError(error, "Impossibile aprire il file " + path);
         return std::nullopt;

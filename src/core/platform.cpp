@@ -7,6 +7,8 @@
 #include <system_error>
 #include <thread>
 
+#include "core/file_util.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -45,22 +47,24 @@ void SystemPlatform::beep(unsigned frequencyHz, unsigned durationMs) {
 
 bool SystemPlatform::fileExists(const std::string& path) {
     std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec);
+    return std::filesystem::is_regular_file(pathFromUtf8(path), ec);
 }
 
 bool SystemPlatform::directoryExists(const std::string& path) {
     std::error_code ec;
-    return std::filesystem::is_directory(path, ec);
+    return std::filesystem::is_directory(pathFromUtf8(path), ec);
 }
 
 bool SystemPlatform::createDirectories(const std::string& path, bool hiddenSystem) {
+    const std::filesystem::path folder = pathFromUtf8(path);
     std::error_code ec;
-    std::filesystem::create_directories(path, ec);
-    if (!std::filesystem::is_directory(path, ec)) return false;
+    std::filesystem::create_directories(folder, ec);
+    if (!std::filesystem::is_directory(folder, ec))
+        return false;
 #ifdef _WIN32
     if (hiddenSystem) {
-        ::SetFileAttributesW(std::filesystem::path(path).c_str(),
-                             FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        // Attribute value 6; without it the folder is merely visible, so failure is ignored.
+        ::SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     }
 #else
     (void)hiddenSystem;
@@ -69,7 +73,8 @@ bool SystemPlatform::createDirectories(const std::string& path, bool hiddenSyste
 }
 
 bool SystemPlatform::appendToFile(const std::string& path, std::string_view bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::app);
+    // Binary: the caller's CR LF line ends reach the file unchanged on every system.
+    std::ofstream out(pathFromUtf8(path), std::ios::binary | std::ios::app);
     if (!out) return false;
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.flush();
@@ -78,14 +83,14 @@ bool SystemPlatform::appendToFile(const std::string& path, std::string_view byte
 
 bool SystemPlatform::removeFile(const std::string& path) {
     std::error_code ec;
-    return std::filesystem::remove(path, ec);
+    return std::filesystem::remove(pathFromUtf8(path), ec);
 }
 
 std::string executablePath() {
 #ifdef _WIN32
     wchar_t buf[32768];
     const DWORD n = ::GetModuleFileNameW(nullptr, buf, 32768);
-    return std::filesystem::path(std::wstring(buf, n)).string();
+    return utf8FromPath(std::filesystem::path(std::wstring(buf, n)));
 #else
     std::error_code ec;
     auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -108,8 +113,9 @@ std::string withTrailingSeparator(std::string path) {
 
 std::string executableFolder() {
     const std::string exe = executablePath();
-    if (exe.empty()) return withTrailingSeparator(std::filesystem::current_path().string());
-    return withTrailingSeparator(std::filesystem::path(exe).parent_path().string());
+    if (exe.empty())
+        return withTrailingSeparator(utf8FromPath(std::filesystem::current_path()));
+    return withTrailingSeparator(utf8FromPath(pathFromUtf8(exe).parent_path()));
 }
 
 }  // namespace vexora

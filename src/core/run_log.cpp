@@ -69,6 +69,13 @@ void RunLog::ScriviErrorLog(std::string_view prefix, std::uint8_t level,
     try {
         const std::string_view used = prefix.empty() ? labelWord(level) : prefix;
         SegnaleAcustico(level);
+        if (echo_ && level <= 2) {
+            try {
+                echo_(level, message);
+            } catch (...) {
+                // Showing the entry is a courtesy; writing it still matters.
+            }
+        }
         if (!switches_.CkProgFlowLog && level >= 3) return;
 
         const std::string folder = folderPath();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,11 @@ public:
     // Plays the tone of a level (none for levels without one).
     void SegnaleAcustico(std::uint8_t level) noexcept;
 
+    // Receives the level and message of every error and alert entry (levels 0 to 2), so
+    // a program without windows can show them too; empty: none.
+    using Echo = std::function<void(std::uint8_t level, std::string_view message)>;
+    void setEcho(Echo echo) { echo_ = std::move(echo); }
+
     // "ErrorLog" folder beside the program, without trailing separator.
     std::string folderPath() const;
     // The file the current month's entries go to.
@@ -43,6 +49,7 @@ private:
     PlatformServices& platform_;
     std::string programFolder_;
     const Switches& switches_;
+    Echo echo_;
 };
 
 }  // namespace vexora

@@ -41,6 +41,13 @@ CategoryOpening InitAndCountDb(ProgramState& state, QuestionData& data) {
 
     data.FilePrintr = files.printHistory;
     r.printLoaded = data.CaricaPrintDb(data.FilePrintr);
+    if (r.printLoaded && r.masterLoaded) {
+        // A history older than its master (the publisher updated the master) would name
+        // questions that are gone and lack the new ones.
+        data.AllineaPrintDb(data.FilePrintr);
+        r.printLoaded =
+            data.CdsPrint && data.CdsPrint->Active() && data.CdsPrint->RecordCount() > 0;
+    }
     state.printDatabaseLoaded = r.printLoaded;
     r.examPossible = r.masterLoaded && r.printLoaded;
 
@@ -49,7 +56,10 @@ CategoryOpening InitAndCountDb(ProgramState& state, QuestionData& data) {
 
     int& examCounter = state.counter(category, tdsEsame);
     if (r.examPossible && examCounter >= examResetThreshold(category)) {
-        if (data.ResetEsame()) {
+        // The cleared history is written at once: kept in memory only, closing (or a run
+        // that prints nothing) would leave the old marks on disk beside a restarted
+        // counter. A reset that cannot be saved is tried again at the next opening.
+        if (data.ResetEsame() && data.SavePrintDb(data.FilePrintr)) {
             data.reporting().trace(examResetLogLine(category));
             examCounter = 1;
         }

@@ -14,8 +14,9 @@ void startProgram(const settings::SettingsModel& settings, ProgramState& state,
 }
 
 void shutdownProgram(const settings::SettingsModel& settings, const ProgramState& state,
-                     const Switches& switches, const settings::MainWindowValues& window) {
-    settings.SalvaChiusura(state, switches, window);
+                     const Switches& switches, const settings::MainWindowValues& window,
+                     settings::WindowPosition position) {
+    settings.SalvaChiusura(state, switches, window, position);
 }
 
 }  // namespace vexora::data

@@ -21,8 +21,10 @@ void startProgram(const settings::SettingsModel& settings, ProgramState& state,
                   const settings::ScreenGeometry& screen, std::string_view title);
 
 // The save at the main window's closing (counters, window position, sheet and copy
-// counts, the one-key choice, the printer). Throws the settings write error.
+// counts, the one-key choice, the printer). Throws the settings write error. A program
+// without the main window passes WindowPosition::Leave.
 void shutdownProgram(const settings::SettingsModel& settings, const ProgramState& state,
-                     const Switches& switches, const settings::MainWindowValues& window);
+                     const Switches& switches, const settings::MainWindowValues& window,
+                     settings::WindowPosition position = settings::WindowPosition::Save);
 
 }  // namespace vexora::data

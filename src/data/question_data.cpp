@@ -1,10 +1,14 @@
 #include "data/question_data.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "core/codepage.h"
+#include "data/table_file.h"
+#include "data/table_values.h"
 #include "settings/xml_ini.h"
 
 namespace vexora::data {
@@ -60,9 +64,17 @@ bool textNotBlank(const Value& v) {
     return true;  // numbers, Booleans and date-times always read as some text
 }
 
-bool textEquals(const Value& v, std::string_view code) {
+// A topic code read as its text form, whatever the field's type (a master may store the
+// codes as integers): null reads as "".
+std::string textOf(const FieldDef& field, const Value& v) {
+    if (const auto* s = std::get_if<std::string>(&v))
+        return *s;
+    return valueToString(field, v);
+}
+
+bool textEquals(const FieldDef& field, const Value& v, std::string_view code) {
     if (const auto* s = std::get_if<std::string>(&v)) return *s == code;
-    return isNull(v) && code.empty();
+    return textOf(field, v) == code;
 }
 
 // Runs a walk over every row of the history in its own order, without range or
@@ -212,9 +224,11 @@ int QuestionData::ContaRecordMaster(std::string_view Indice) {
     if (!CdsMaster.Active()) return 0;
     const auto idx = CdsMaster.FindFieldIndex("Indice");
     if (!idx) throw TableError("Il campo \"Indice\" manca nel database master");
+    const FieldDef& field = CdsMaster.Fields()[*idx];
     int count = 0;
     for (const auto& row : CdsMaster.Data().rows) {
-        if (textEquals(row[*idx], Indice)) ++count;
+        if (textEquals(field, row[*idx], Indice))
+            ++count;
         pumpEventsThrottled();
     }
     return count;
@@ -225,9 +239,11 @@ int QuestionData::ContaRecordSvolti(std::string_view Indice) {
     const auto idx = CdsPrint->FindFieldIndex("Indice");
     const auto dt = CdsPrint->FindFieldIndex("dtNormali");
     if (!idx || !dt) throw TableError("Il print database non ha i campi \"Indice\" e \"dtNormali\"");
+    const FieldDef& field = CdsPrint->Fields()[*idx];
     int count = 0;
     for (const auto& row : CdsPrint->Data().rows) {
-        if (textEquals(row[*idx], Indice) && textNotBlank(row[*dt])) ++count;
+        if (textEquals(field, row[*idx], Indice) && textNotBlank(row[*dt]))
+            ++count;
         pumpEventsThrottled();
     }
     return count;
@@ -245,12 +261,13 @@ void QuestionData::countAllTopics(bool masterToo) {
     if (masterToo && CdsMaster.Active()) {
         const auto idx = CdsMaster.FindFieldIndex("Indice");
         if (!idx) throw TableError("Il campo \"Indice\" manca nel database master");
+        const FieldDef& field = CdsMaster.Fields()[*idx];
         std::size_t n = 0;
         for (const auto& row : CdsMaster.Data().rows) {
             if (const auto* s = std::get_if<std::string>(&row[*idx])) {
                 if (auto it = totals.find(*s); it != totals.end()) ++it->second;
-            } else if (isNull(row[*idx])) {
-                if (auto it = totals.find(std::string()); it != totals.end()) ++it->second;
+            } else if (auto it = totals.find(textOf(field, row[*idx])); it != totals.end()) {
+                ++it->second;
             }
             if ((++n & 255) == 0) pumpEventsThrottled();
         }
@@ -261,13 +278,12 @@ void QuestionData::countAllTopics(bool masterToo) {
         if (!idx || !dt) {
             throw TableError("Il print database non ha i campi \"Indice\" e \"dtNormali\"");
         }
+        const FieldDef& field = CdsPrint->Fields()[*idx];
         std::size_t n = 0;
         for (const auto& row : CdsPrint->Data().rows) {
             if (textNotBlank(row[*dt])) {
-                const auto* s = std::get_if<std::string>(&row[*idx]);
-                const std::string key = s ? *s : std::string();
-                if (s || isNull(row[*idx])) {
-                    if (auto it = printed.find(key); it != printed.end()) ++it->second;
+                if (auto it = printed.find(textOf(field, row[*idx])); it != printed.end()) {
+                    ++it->second;
                 }
             }
             if ((++n & 255) == 0) pumpEventsThrottled();
@@ -488,17 +504,23 @@ bool QuestionData::SavePrintDb(const std::string& FileName) {
 }
 
 bool QuestionData::ResetArgomento(std::string_view Indice) {
+    return ResetArgomento(Indice, {});
+}
+
+bool QuestionData::ResetArgomento(std::string_view Indice, const std::vector<int>& keepIdMaster) {
     rep_.trace("UDorvel/ResetArgomento (" + std::string(Indice) + ")");
     if (!CdsPrint || !CdsPrint->Active()) return false;
     bool result = false;
     try {
         Table& t = *CdsPrint;
         Field indice = t.FieldByName("Indice");
+        Field id = t.FieldByName("IdMaster");
         Field dt = t.FieldByName("dtNormali");
         Field rs = t.FieldByName("rsNormali");
+        const std::unordered_set<std::int64_t> keep(keepIdMaster.begin(), keepIdMaster.end());
         int count = 0;
         walkAllRows(t, [&] {
-            if (indice.AsString() == Indice) {
+            if (indice.AsString() == Indice && (keep.empty() || !keep.count(id.AsInteger()))) {
                 t.Edit();
                 dt.SetAsString("");
                 rs.SetAsString("");
@@ -542,6 +564,112 @@ bool QuestionData::ResetEsame() {
         result = false;
     }
     return result;
+}
+
+bool QuestionData::AllineaPrintDb(const std::string& FileName) {
+    if (!CdsPrint || !CdsPrint->Active() || !CdsMaster.Active())
+        return false;
+    try {
+        const TableData& master = CdsMaster.Data();
+        const auto mField = [&](const char* name) {
+            const auto i = CdsMaster.FindFieldIndex(name);
+            if (!i)
+                throw TableError("Il campo " + quoted(name) + " manca nel database master");
+            return *i;
+        };
+        const std::size_t mId = mField("Id");
+        std::unordered_set<std::int64_t> masterIds;
+        masterIds.reserve(master.rows.size());
+        for (const auto& row : master.rows) {
+            masterIds.insert(valueToInteger(master.fields[mId], row[mId]));
+        }
+
+        CdsPrint->MergeChangeLog();
+        TableData history = CdsPrint->Data();
+        const auto hField = [&](const char* name) {
+            const auto i = CdsPrint->FindFieldIndex(name);
+            if (!i)
+                throw TableError("Il campo " + quoted(name) + " manca nel print database");
+            return *i;
+        };
+        const std::size_t hId = hField("IdMaster");
+        std::unordered_set<std::int64_t> historyIds;
+        std::size_t dropped = 0;
+        std::vector<std::vector<Value>> kept;
+        kept.reserve(history.rows.size());
+        for (auto& row : history.rows) {
+            const std::int64_t id = valueToInteger(history.fields[hId], row[hId]);
+            if (!masterIds.count(id)) {
+                ++dropped;
+                continue;
+            }
+            historyIds.insert(id);
+            kept.push_back(std::move(row));
+        }
+
+        // New questions get a row as a new history gives them, in master order, after
+        // the rows already there.
+        const std::size_t mBlocco = mField("Blocco"), mDomanda = mField("Domanda"),
+                          mRisposta = mField("Risposta"), mCapitolo = mField("Capitolo"),
+                          mIndice = mField("Indice"), mDifficolta = mField("Difficolta");
+        const std::size_t hBlocco = hField("Blocco"), hDomanda = hField("Domanda"),
+                          hRisposta = hField("Risposta"), hCapitolo = hField("Capitolo"),
+                          hIndice = hField("Indice"), hDifficolta = hField("Difficolta");
+        const auto hRec = CdsPrint->FindFieldIndex("nRec");
+        std::int64_t nextRec = history.autoIncValue;
+        if (hRec && nextRec < 1) {
+            nextRec = 1;
+            for (const auto& row : kept) {
+                if (!isNull(row[*hRec])) {
+                    nextRec =
+                        std::max(nextRec, valueToInteger(history.fields[*hRec], row[*hRec]) + 1);
+                }
+            }
+        }
+        const auto& mf = master.fields;
+        const auto& hf = history.fields;
+        std::size_t added = 0;
+        for (const auto& row : master.rows) {
+            const std::int64_t id = valueToInteger(mf[mId], row[mId]);
+            if (!historyIds.insert(id).second)
+                continue;
+            std::vector<Value> fresh(hf.size());
+            if (hRec)
+                fresh[*hRec] = integerToValue(hf[*hRec], nextRec++);
+            fresh[hId] = integerToValue(hf[hId], id);
+            fresh[hBlocco] = stringToValue(hf[hBlocco], textOf(mf[mBlocco], row[mBlocco]));
+            fresh[hDomanda] =
+                integerToValue(hf[hDomanda], valueToInteger(mf[mDomanda], row[mDomanda]));
+            fresh[hRisposta] =
+                booleanToValue(hf[hRisposta], valueToBoolean(mf[mRisposta], row[mRisposta]));
+            fresh[hCapitolo] = stringToValue(hf[hCapitolo], textOf(mf[mCapitolo], row[mCapitolo]));
+            fresh[hIndice] = stringToValue(hf[hIndice], textOf(mf[mIndice], row[mIndice]));
+            fresh[hDifficolta] =
+                stringToValue(hf[hDifficolta], textOf(mf[mDifficolta], row[mDifficolta]));
+            kept.push_back(std::move(fresh));
+            ++added;
+        }
+        if (added == 0 && dropped == 0)
+            return true;
+
+        history.rows = std::move(kept);
+        if (hRec)
+            history.autoIncValue = std::max(history.autoIncValue, nextRec);
+        saveTableFile(FileName, history, formForFileName(FileName));
+        rep_.trace("UDorvel/AllineaPrintDb - " + quoted(FileName) +
+                   " allineato al master: " + std::to_string(added) + " record aggiunti, " +
+                   std::to_string(dropped) + " record tolti.");
+        CdsPrint->LoadFromFile(FileName);
+        CdsPrint->Open();
+        CdsPrint->SetOnFilterRecord(printFilter);
+        CdsPrint->SetFiltered(false);
+        return true;
+    } catch (const std::exception& e) {
+        rep_.error(
+            1, "UDorvel/AllineaPrintDb - ",
+            "Impossibile allineare il print database al database master\r\nERRORE: ", e.what());
+        return false;
+    }
 }
 
 }  // namespace vexora::data

@@ -79,8 +79,16 @@ public:
     bool SavePrintDb(const std::string& FileName);
     // Clears the topic-sheet marks of every row of a topic; true when a row was cleared.
     bool ResetArgomento(std::string_view Indice);
+    // The same, leaving marked the rows of the master questions in keepIdMaster (the
+    // questions already on the sheet being composed).
+    bool ResetArgomento(std::string_view Indice, const std::vector<int>& keepIdMaster);
     // Clears every exam mark; true when a row was cleared.
     bool ResetEsame();
+    // Brings the loaded print history in line with the loaded master: a row is added,
+    // unmarked, for every master question the history lacks, and the rows of questions
+    // the master no longer has are dropped; a changed history is written to FileName
+    // (atomically) and loaded again. True when the history matches the master on return.
+    bool AllineaPrintDb(const std::string& FileName);
 
     // Tables and lists of the current category.
     Table CdsMaster;

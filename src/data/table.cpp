@@ -6,6 +6,7 @@
 #include <numeric>
 #include <system_error>
 
+#include "core/file_util.h"
 #include "data/date_time.h"
 #include "data/table_values.h"
 #include "data/type_words.h"
@@ -295,7 +296,8 @@ void Table::SaveToFile(const std::string& path, TableFileForm form) {
     saveTableFile(path, data_, form);
     if (!fileName_.empty()) {
         std::error_code ec;
-        if (path == fileName_ || std::filesystem::equivalent(path, fileName_, ec))
+        if (path == fileName_ ||
+            std::filesystem::equivalent(pathFromUtf8(path), pathFromUtf8(fileName_), ec))
             dataChanged_ = false;
     }
 }
@@ -304,14 +306,14 @@ bool Table::shouldWriteOnClose() const {
     if (fileName_.empty() || !valid_ || data_.rows.empty())
         return false;
     std::error_code ec;
-    return dataChanged_ || !std::filesystem::exists(fileName_, ec);
+    return dataChanged_ || !std::filesystem::exists(pathFromUtf8(fileName_), ec);
 }
 
 void Table::Open() {
     if (active_)
         return;
     std::error_code ec;
-    if (fileName_.empty() || !std::filesystem::exists(fileName_, ec))
+    if (fileName_.empty() || !std::filesystem::exists(pathFromUtf8(fileName_), ec))
         throw TableError("the table has no data to open: create it or load a file");
     LoadFromFile(fileName_);
 }
@@ -729,8 +731,10 @@ void Table::SetRange(const std::vector<std::string>& startKeys,
     }
     for (std::size_t i = 0; i < endKeys.size(); ++i) {
         const FieldDef& f = data_.fields[order_.fields[i]];
-        if (endKeys[i].empty())
-            end.push_back(isTextField(f) ? Value{std::string()} : Value{});
+        if (endKeys[i].empty() && isTextField(f))
+            end.emplace_back(std::string());
+        else if (endKeys[i].empty())
+            end.emplace_back();
         else
             end.push_back(stringToValue(f, endKeys[i]));
     }

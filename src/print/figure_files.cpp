@@ -173,11 +173,17 @@ std::optional<QImage> LoadGraphicsFile(const std::string& path, PlatformServices
     }
 }
 
-std::string plainFigurePath(std::string_view figuresFolder, std::string_view figura) {
+std::string figureFilePath(std::string_view figuresFolder, std::string_view fileName) {
     std::string path(figuresFolder);
-    path += figura;
-    path += ".bmp";
+    // A folder typed without its trailing separator still names the folder.
+    if (!path.empty() && path.back() != '/' && path.back() != '\\')
+        path += pathSeparator();
+    path += fileName;
     return path;
+}
+
+std::string plainFigurePath(std::string_view figuresFolder, std::string_view figura) {
+    return figureFilePath(figuresFolder, std::string(figura) + ".bmp");
 }
 
 std::string GetFiguraSUP(std::string_view figura, TModalitaQuiz category,
@@ -185,12 +191,11 @@ std::string GetFiguraSUP(std::string_view figura, TModalitaQuiz category,
     std::string out;
     if (category < mqSuperC1 || category > mqCqc5B)
         return out;
-    const std::string folder(figuresFolder);
     const std::string name(figura);
     if (decimalOrZero(figura) >= 800)
-        out = folder + name + "n.bmp";
+        out = figureFilePath(figuresFolder, name + "n.bmp");
     if (!platform.fileExists(out))
-        out = folder + name + ".bmp";
+        out = figureFilePath(figuresFolder, name + ".bmp");
     if (!trimBlanks(figura).empty() && !platform.fileExists(out)) {
         log.ScriviErrorLog(
             "", 1,

@@ -58,6 +58,10 @@ void FitBitmap(const QImage& source, QImage& target);
 std::optional<QImage> LoadGraphicsFile(const std::string& path, PlatformServices& platform,
                                        const Reporting& reporting);
 
+// A file of the figures folder: the folder, a path separator unless it ends with one,
+// and the file name.
+std::string figureFilePath(std::string_view figuresFolder, std::string_view fileName);
+
 // Figure path of AB and AM: folder + figure name + ".bmp".
 std::string plainFigurePath(std::string_view figuresFolder, std::string_view figura);
 

@@ -37,6 +37,15 @@ std::string copiesText(const PrintRequest& request) {
     return request.copies == 1 ? std::string("una copia") : request.copiesText + " copie";
 }
 
+std::string copiesText(const PrintRequest& request, bool pdf) {
+    return pdf ? std::string("un file PDF") : copiesText(request);
+}
+
+int sheetCount(const std::string& sheetsText) {
+    // Clamped before anything is computed from it (the progress total is (n + 3) * 10).
+    return std::min(countFromText(sheetsText), kMaxSheetsPerRun);
+}
+
 std::string answerKeyText(int sheets) {
     return sheets == 1 ? std::string("la scheda stampata")
                        : "le ultime " + std::to_string(sheets) + " schede stampate";
@@ -83,7 +92,7 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
     const TModalitaQuiz m = state_.currentCategory;
     const bool working = isWorkingCategory(m);
     const bool exam = TipoStampa == tdsEsame;
-    const int n = countFromText(request.sheetsText);
+    const int n = sheetCount(request.sheetsText);
     const int keyCapacity = working ? sheetsPerKey(m) : 1;
     const int slots = working ? questionsPerSheet(m) : 0;
     result.requested = n;
@@ -103,12 +112,12 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
         progress_.Progress(0, 100, 0, (n + 3) * 10, progressTitle(m, TipoStampa), none);
     int gathered = 0;  // printed sheets in the accumulator, waiting for their answer key
 
+    // Printed sheets are marked in the history: their key is produced even when the run
+    // is being interrupted.
     auto printAnswerKey = [&] {
         interrupted =
             report(100, -1, -1, none, "Stampa per " + answerKeyText(gathered) + ", in corso...") ||
             interrupted;
-        if (interrupted)
-            return;
         if (renderers_.StampaCorrettore(m, gathered)) {
             result.answerKeys.push_back(gathered);
         } else {
@@ -162,9 +171,10 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
             if (progress_.Interruzione())
                 interrupted = true;
             if (!interrupted) {
-                interrupted = report(100, -1, -1, none,
-                                     "Avvio stampa per " + copiesText(request) + " della scheda " +
-                                         label + " in corso...");
+                interrupted =
+                    report(100, -1, -1, none,
+                           "Avvio stampa per " + copiesText(request, rep_.switches.CkStampaSuPdf) +
+                               " della scheda " + label + " in corso...");
             }
             if (!interrupted)
                 printed = renderers_.StampaScheda(m, TipoStampa, label);
@@ -199,6 +209,8 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
         if (interrupted)
             break;
     }
+    if (gathered > 0)
+        printAnswerKey();
     result.interrupted = interrupted;
 
     if (!result.printedLabels.empty() && platform_.fileExists(data_.FilePrintr)) {

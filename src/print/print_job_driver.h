@@ -47,10 +47,18 @@ struct PrintRunResult {
     bool counterSaveFailed = false;
 };
 
+// Largest number of sheets of one run: the maximum of the main window's sheet field.
+inline constexpr int kMaxSheetsPerRun = 600;
+
 // Label of a printed sheet: "E" or "A" and the counter in three digits.
 std::string sheetLabel(TTipoDiStampa kind, int counter);
 // "una copia" for one copy, otherwise the copies text + " copie".
 std::string copiesText(const PrintRequest& request);
+// The same for the output in use: PDF output writes one file per sheet ("un file PDF").
+std::string copiesText(const PrintRequest& request, bool pdf);
+// The typed sheet count: the text as an integer (1 when it is not one), at most
+// kMaxSheetsPerRun.
+int sheetCount(const std::string& sheetsText);
 // "la scheda stampata" for one sheet, otherwise "le ultime " + n + " schede stampate".
 std::string answerKeyText(int sheets);
 
@@ -60,8 +68,8 @@ std::string answerKeyText(int sheets);
 // Marks follow what was printed: a sheet composed but not printed has its marks undone,
 // and the history is saved after every run that printed at least one sheet. Every
 // printed sheet gets its answer key: a sheet that fails gives its accumulator block
-// back, and the sheets still gathered at the end of the run get theirs. The counters are
-// written to the settings file at the end of every run.
+// back, and the sheets still gathered when the run ends (also by an interruption) get
+// theirs. The counters are written to the settings file at the end of every run.
 class PrintJobDriver {
 public:
     PrintJobDriver(ProgramState& state, const Reporting& reporting, ProgressReporter& progress,

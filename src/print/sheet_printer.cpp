@@ -33,7 +33,22 @@ QString numbered(const char* stem, int n) {
 constexpr std::size_t kLongWithFigure = 200;
 constexpr std::size_t kLongWithoutFigure = 265;
 
+// Most " (k)" names tried before giving up.
+constexpr int kMaxOutputVariants = 9999;
+
 }  // namespace
+
+std::string freeOutputPath(PlatformServices& platform, const std::string& stem,
+                           std::string_view extension) {
+    std::string path = stem + std::string(extension);
+    for (int k = 2; platform.fileExists(path); ++k) {
+        if (k > kMaxOutputVariants)
+            throw std::runtime_error("Nessun nome libero per il file \"" + stem +
+                                     std::string(extension) + "\"");
+        path = stem + " (" + std::to_string(k) + ")" + std::string(extension);
+    }
+    return path;
+}
 
 SheetPrinter::SheetPrinter(const ProgramState& state, const Reporting& reporting,
                            PlatformServices& platform, ProgressReporter& progress,
@@ -78,7 +93,21 @@ std::string SheetPrinter::GetFiguraSUP(std::string_view figura) {
                                rep_.log);
 }
 
-void SheetPrinter::setUpOutput(const std::string& outputName, int copies, bool twoSided) {
+std::string SheetPrinter::outputPath(const std::string& stem, std::string_view extension,
+                                     const std::string& routine) {
+    const std::string plain = stem + std::string(extension);
+    const std::string path = freeOutputPath(platform_, stem, extension);
+    if (path != plain) {
+        // Sheet numbers repeat after a counter restarts: an earlier file is never replaced.
+        rep_.log.ScriviErrorLog(
+            "", 2,
+            routine + " - Il file \"" + plain + "\" esiste gi\u00e0: scritto \"" + path + "\"");
+    }
+    return path;
+}
+
+void SheetPrinter::setUpOutput(const std::string& outputName, int copies, bool twoSided,
+                               const std::string& routine) {
     const Switches& sw = rep_.switches;
     if (sw.CkStampaSuPdf) {
         output_.SetDefaultDest(report::Destination::File);
@@ -92,7 +121,8 @@ void SheetPrinter::setUpOutput(const std::string& outputName, int copies, bool t
     if (sw.CkNoPrntSetup)
         output_.RemoveSystemSetup(report::ssAllowSetup);
     if (output_.RenderObject() == report::Renderer::Pdf)
-        output_.SetOutputFileName(qs(state_.programFolder + outputName + ".pdf"));
+        output_.SetOutputFileName(
+            qs(outputPath(state_.programFolder + outputName, ".pdf", routine)));
 
     copies = std::clamp(copies, 1, report::limits::kMaxCopies);
     if (!printer_ && !sw.CkStampaSuPdf)
@@ -112,8 +142,13 @@ void SheetPrinter::setUpOutput(const std::string& outputName, int copies, bool t
 
 Report* SheetPrinter::openTemplate(const std::string& reportName, bool twoSided) {
     const std::string path = templatePath();
-    if (platform_.fileExists(path))
+    if (platform_.fileExists(path)) {
         project_.SetProjectFile(qs(path));
+    } else if (project_.ProjectFile().isEmpty()) {
+        // The engine alone would not say which file it is missing.
+        throw std::runtime_error("Nessun file di template impostato: il file \"" + path +
+                                 "\" non esiste");
+    }
     project_.Open();
     const QString name = qs(reportName);
     project_.SelectReport(name);
@@ -200,7 +235,8 @@ bool SheetPrinter::StampaScheda(TModalitaQuiz m, TTipoDiStampa kind, std::string
         ~CloseOnExit() { printer.closeTemplate(); }
     } closeOnExit{*this};
     try {
-        setUpOutput(pdfPrefix(m, kind) + L, copies, sw.CkSkedaDuplex);
+        setUpOutput(pdfPrefix(m, kind) + L, copies, sw.CkSkedaDuplex,
+                    "TFormStampe.StampaScheda" + code);
         R = sheetReportName(m);
         if (!openTemplate(R, sw.CkSkedaDuplex)) {
             rep_.ui.messageBox(std::string(layout.sheetMessagePrefix) + L + ", report: " + R +
@@ -357,10 +393,19 @@ bool SheetPrinter::StampaCorrettore(TModalitaQuiz m, int numCorr, int copies) {
         std::vector<std::string> lines;
         const auto accumulator = composer_.keyAccumulator(m);
         Q = keyName(m, accumulator, numCorr);
-        setUpOutput(Q, sw.CkUnSoloCorrettore ? 1 : copies, false);
+        const std::string routine = "TFormStampe.StampaCorrettore" + code;
+        setUpOutput(Q, sw.CkUnSoloCorrettore ? 1 : copies, false, routine);
         R = answerKeyReportName(m);
-        if (!openTemplate(R, false))
+        if (!openTemplate(R, false)) {
+            // Without its report no key is printed: say so, as for a sheet.
+            const std::string file = project_.ProjectFile().toStdString();
+            rep_.log.ScriviErrorLog(
+                "", 1,
+                routine + " - report " + R + " non disponibile nel template \"" + file + "\"");
+            rep_.ui.messageBox(std::string(layout.keyMessagePrefix) + Q + ", report: " + R +
+                               " non disponibile.\r\nFile: " + file);
             return false;
+        }
 
         const int K = sheetsPerKey(m);
         const std::size_t N = static_cast<std::size_t>(questionsPerSheet(m));
@@ -407,7 +452,7 @@ bool SheetPrinter::StampaCorrettore(TModalitaQuiz m, int numCorr, int copies) {
                 lines.emplace_back(kKeyBlockSeparator);
             }
             if (sw.CkSaveCorrTxt) {
-                const std::string path = state_.programFolder + Q + ".txt";
+                const std::string path = outputPath(state_.programFolder + Q, ".txt", routine);
                 std::string error;
                 if (!writeFileAtomically(path, keyTextFileBytes(lines), &error))
                     throw std::runtime_error(error);

@@ -25,6 +25,12 @@ inline constexpr std::string_view kTemplateFileName = "Vexora.rav";
 // Windows RGB value of the colour that highlights a false answer's text (red).
 inline constexpr std::uint32_t kHighlightRgb = 255;
 
+// Where an output file goes without replacing an earlier one: stem + extension when no
+// file is there, otherwise the first free stem + " (2)" + extension, " (3)" ... (a
+// counter that restarts gives the same names again).
+std::string freeOutputPath(PlatformServices& platform, const std::string& stem,
+                           std::string_view extension);
+
 // The sheet and answer-key renderers of the fourteen categories (StampaSchedaAB ..
 // StampaSchedaC5, StampaCorrettoreAB .. StampaCorrettoreC5), written once and driven by
 // the category's SheetLayout. Each call configures the one output controller, opens the
@@ -71,7 +77,13 @@ public:
     std::string templatePath() const;
 
 private:
-    void setUpOutput(const std::string& outputName, int copies, bool twoSided);
+    // routine: the renderer's name for the log line of an output file that had to take
+    // a free name.
+    void setUpOutput(const std::string& outputName, int copies, bool twoSided,
+                     const std::string& routine);
+    // A free path for an output file (freeOutputPath), logged when it is not the plain one.
+    std::string outputPath(const std::string& stem, std::string_view extension,
+                           const std::string& routine);
     report::Report* openTemplate(const std::string& reportName, bool twoSided);
     void placeFigure(TModalitaQuiz m, const SheetLayout& layout, const compose::TDomandaPrint& slot,
                      report::Component& image);

@@ -448,7 +448,7 @@ IniFile::IniFile(std::string path, Writer writer)
         };
     }
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path_, ec)) {
+    if (!std::filesystem::is_regular_file(pathFromUtf8(path_), ec)) {
         state_ = State::Missing;
         return;
     }

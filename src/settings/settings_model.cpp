@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "core/file_util.h"
 #include "settings/integer_text.h"
 #include "settings/settings_keys.h"
 
@@ -102,7 +103,7 @@ void SettingsModel::InizializzaOpzioni(ProgramState& state, Switches& switches,
     // 9. The classroom file is consulted only for a default or blank school name.
     std::error_code ec;
     const bool consult = schoolNameAsksForClassroom(state.schoolName) &&
-                         std::filesystem::is_regular_file(classroomPath_, ec);
+                         std::filesystem::is_regular_file(pathFromUtf8(classroomPath_), ec);
     if (consult) {
         // 10. Read school name and address from the classroom file; nothing is written back.
         log_.ScriviErrorLog("", 5, kLogClassroomRead);
@@ -146,13 +147,15 @@ void SettingsModel::SalvaOpzioni(const OptionsFormValues& form, const Switches& 
 }
 
 void SettingsModel::SalvaChiusura(const ProgramState& state, const Switches& switches,
-                                  const MainWindowValues& window) const {
+                                  const MainWindowValues& window, WindowPosition position) const {
     const SettingsTable& t = settingsTable();
     log_.ScriviErrorLog("", 4, kLogCloseSave);
     IniFile ini = openSettings();
     writeCounters(ini, state);
-    ini.writeInteger(t.windowLeft.section, t.windowLeft.key, window.left);
-    ini.writeInteger(t.windowTop.section, t.windowTop.key, window.top);
+    if (position == WindowPosition::Save) {
+        ini.writeInteger(t.windowLeft.section, t.windowLeft.key, window.left);
+        ini.writeInteger(t.windowTop.section, t.windowTop.key, window.top);
+    }
     ini.writeString(t.sheetCount.section, t.sheetCount.key, window.sheetCountText);
     ini.writeString(t.copyCount.section, t.copyCount.key, window.copyCountText);
     writeSwitch(ini, t.oneAnswerKey, switches);

@@ -37,6 +37,10 @@ struct OptionsFormValues {
     std::string printer;        // cbStampanti text
 };
 
+// Whether the closing save writes the main window's position ("Pos. finestra L" and
+// "T"): a program without the window leaves the keys as they are.
+enum class WindowPosition { Save, Leave };
+
 // Log lines of the settings routines.
 inline constexpr std::string_view kLogClassroomRead =
     "FormOpzioni.InizializzaOpzioni (lettura Plarn.ini)";
@@ -78,10 +82,12 @@ public:
     // No print setup and the eleven Debug keys, in this order.
     void SalvaOpzioni(const OptionsFormValues& form, const Switches& switches) const;
 
-    // The main window's closing save: log line, then the 28 counters, Pos. finestra L and T,
-    // Num. schede, Num. copie, Solo un correttore and Stampante, in this order.
+    // The main window's closing save: log line, then the 28 counters, Pos. finestra L and T
+    // (unless WindowPosition::Leave), Num. schede, Num. copie, Solo un correttore and
+    // Stampante, in this order.
     void SalvaChiusura(const ProgramState& state, const Switches& switches,
-                       const MainWindowValues& window) const;
+                       const MainWindowValues& window,
+                       WindowPosition position = WindowPosition::Save) const;
 
     // The name rule of the classroom file: true when the school name is the default exactly
     // ("Vedovade ORVA" + U+0008, case-sensitive), empty, or blanks only (characters up to

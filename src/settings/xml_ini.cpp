@@ -280,7 +280,7 @@ XmlIniError::XmlIniError(std::string fileName, const std::string& message)
 TXmlIni::TXmlIni(std::string FileName, std::string_view FileXSL)
     : FFileName(std::move(FileName)), FXMLDoc(std::make_unique<pugi::xml_document>()) {
     std::error_code ec;
-    if (std::filesystem::is_regular_file(FFileName, ec)) {
+    if (std::filesystem::is_regular_file(pathFromUtf8(FFileName), ec)) {
         std::string error;
         auto bytes = readWholeFile(FFileName, kMaxFileBytes, &error);
         if (!bytes)
@@ -333,8 +333,19 @@ TXmlIni::TXmlIni() : TXmlIni(defaultFileName()) {}
 TXmlIni::~TXmlIni() {
     try {
         Save();
+    } catch (const std::exception& e) {
+        // The changes are lost: say so, since no caller can see an exception from here.
+        if (reporting_) {
+            try {
+                reporting_->log.ScriviErrorLog("", 1, std::string("UXmlIni/Destroy - ") + e.what());
+                if (!reporting_->switches.CkNoExceptMsg) {
+                    reporting_->ui.messageBox(
+                        std::string("Impossibile salvare il file XML\r\nERRORE: ") + e.what());
+                }
+            } catch (...) {
+            }
+        }
     } catch (...) {
-        // A destructor cannot report; Save() called by the owner reports instead.
     }
 }
 
@@ -384,6 +395,16 @@ void TXmlIni::WriteString(std::string_view Section, std::string_view Key, std::s
     }
     if (!isXmlName(Key)) {
         throw XmlIniError(FFileName, "'" + std::string(Key) + "' non \u00e8 un nome XML valido");
+    }
+    if (encoding_ == Encoding::Windows1252) {
+        // Characters outside Windows-1252 are written as references, which names cannot hold.
+        for (const std::string_view name : {Section, Key}) {
+            if (!fitsCp1252(name)) {
+                throw XmlIniError(FFileName, "il nome '" + std::string(name) +
+                                                 "' ha caratteri che un file Windows-1252 non "
+                                                 "pu\u00f2 contenere");
+            }
+        }
     }
     pugi::xml_node section = findSection(Section);
     if (!section) {
@@ -465,15 +486,32 @@ void TXmlIni::Save() {
     if (FBackup) {
         std::error_code ec;
         const std::string backup = changeFileExt(FFileName, ".xmb");
-        if (backup != FFileName && std::filesystem::is_regular_file(FFileName, ec)) {
-            std::filesystem::copy_file(FFileName, backup,
-                                       std::filesystem::copy_options::overwrite_existing, ec);
+        if (backup != FFileName && std::filesystem::is_regular_file(pathFromUtf8(FFileName), ec)) {
+            copyFileReplacing(FFileName, backup);
         }
     }
+    const std::string bytes = serialize();
+    if (encoding_ == Encoding::Windows1252)
+        requireReadableWindows1252(bytes);
     std::string error;
-    if (!writeFileAtomically(FFileName, serialize(), &error))
+    if (!writeFileAtomically(FFileName, bytes, &error))
         throw XmlIniError(FFileName, error);
     FModified = false;
+}
+
+void TXmlIni::requireReadableWindows1252(const std::string& bytes) const {
+    // The conversion puts references for what Windows-1252 lacks; a document holding such
+    // a character where references are not allowed would not read back. Checked before
+    // anything is written.
+    const std::string text = cp1252ToUtf8(bytes);
+    pugi::xml_document check;
+    const pugi::xml_parse_result result =
+        check.load_buffer(text.data(), text.size(), kParseFlags, pugi::encoding_utf8);
+    const std::string fault = result ? wellFormednessFault(check) : std::string();
+    if (!result || !fault.empty()) {
+        throw XmlIniError(FFileName, "il documento non si pu\u00f2 scrivere in Windows-1252: " +
+                                         (result ? fault : std::string(result.description())));
+    }
 }
 
 void TXmlIni::Save(std::string FileName) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/error_report.h"
+
 namespace pugi {
 class xml_document;
 class xml_node;
@@ -50,7 +52,9 @@ public:
     // Create(): the executable's path with its extension replaced by "_ini.xml".
     TXmlIni();
     // Destroy: saves when modified, then frees the document. A failing save cannot leave a
-    // destructor; it is swallowed here. Callers that must see it call Save() first.
+    // destructor: it is reported to the Reporting given with setReporting (log line of
+    // level 1 and, unless CkNoExceptMsg, a message box). Callers that must act on it call
+    // Save() first.
     ~TXmlIni();
 
     TXmlIni(const TXmlIni&) = delete;
@@ -68,7 +72,8 @@ public:
 
     // Sets the key in memory, creating the section when needed. Writing the value the key
     // already has (a missing key counts as empty) changes nothing. A NUL in Value ends it.
-    // Throws XmlIniError when Section or Key is not a valid XML name.
+    // Throws XmlIniError when Section or Key is not a valid XML name, or, in a Windows-1252
+    // document, holds a character Windows-1252 lacks (a name cannot carry a reference).
     void WriteString(std::string_view Section, std::string_view Key, std::string_view Value);
     // WriteString of the decimal text.
     void WriteInteger(std::string_view Section, std::string_view Key, int Value);
@@ -87,6 +92,10 @@ public:
     void Save();
     // Makes FileName the backing file, then Save().
     void Save(std::string FileName);
+
+    // Where the destructor reports a save that fails (nullptr: nowhere). Not owned; must
+    // outlive the store.
+    void setReporting(const Reporting* reporting) { reporting_ = reporting; }
 
     // Backup property: copy the backing file to ".xmb" before overwriting it.
     bool Backup() const { return FBackup; }
@@ -108,6 +117,8 @@ private:
 
     pugi::xml_node root() const;
     pugi::xml_node findSection(std::string_view Section) const;
+    // Throws XmlIniError unless bytes (the Windows-1252 form) parse back as well-formed.
+    void requireReadableWindows1252(const std::string& bytes) const;
 
     bool FModified = false;
     std::string FFileName;
@@ -115,6 +126,7 @@ private:
     bool FBackup = true;
     Encoding encoding_ = Encoding::Utf8;
     int nativeEncoding_ = 0;  // pugi::xml_encoding when encoding_ is Native
+    const Reporting* reporting_ = nullptr;
 };
 
 }  // namespace vexora::settings

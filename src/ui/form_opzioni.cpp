@@ -11,6 +11,7 @@
 #include "data/options_numbering.h"
 #include "ui/fonts.h"
 #include "ui/form_stampe.h"
+#include "ui/widget_util.h"
 #include "ui/window_interaction.h"
 
 namespace vexora::ui {
@@ -22,10 +23,6 @@ const QColor kHoverText(29, 36, 73);
 // The link's resting colour: a light grey that still reads on the white window (the
 // system's light 3-D colour would all but vanish there).
 const QColor kRestingLink(150, 150, 150);
-
-QString qs(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QLabel* plainLabel(const QString& text, QWidget* parent, QRect geometry) {
     auto* l = new QLabel(text, parent);

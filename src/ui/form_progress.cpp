@@ -12,6 +12,7 @@
 #include <chrono>
 
 #include "ui/fonts.h"
+#include "ui/widget_util.h"
 #include "ui/window_interaction.h"
 
 namespace vexora::ui {
@@ -19,17 +20,6 @@ namespace {
 
 constexpr int kOuterWidth = 460;
 constexpr int kOuterHeight = 220;
-
-QString qs(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-void colour(QWidget* w, const QColor& c) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, c);
-    p.setColor(QPalette::ButtonText, c);
-    w->setPalette(p);
-}
 
 // The rounded white panel that holds the controls.
 class RoundedPanel : public QWidget {
@@ -69,7 +59,7 @@ TFormProgress::TFormProgress(QWidget* mainWindow, const Reporting& reporting)
     title_ = new QLabel(back_);
     title_->setObjectName(QStringLiteral("LbTitle"));
     title_->setFont(tahoma(15));
-    colour(title_, QColor(29, 36, 73));
+    setTextColour(title_, QColor(29, 36, 73));
 
     barPar_ = new QProgressBar(back_);
     barPar_->setObjectName(QStringLiteral("ProgressBarPar"));
@@ -80,7 +70,7 @@ TFormProgress::TFormProgress(QWidget* mainWindow, const Reporting& reporting)
     info_ = new QLabel(QStringLiteral("Inizializzazione della stampante..."), back_);
     info_->setObjectName(QStringLiteral("LbInfo"));
     info_->setFont(tahoma(13));
-    colour(info_, QColor(89, 132, 130));
+    setTextColour(info_, QColor(89, 132, 130));
 
     barTot_ = new QProgressBar(back_);
     barTot_->setObjectName(QStringLiteral("ProgressBarTot"));
@@ -91,7 +81,7 @@ TFormProgress::TFormProgress(QWidget* mainWindow, const Reporting& reporting)
     stop_ = new QPushButton(QStringLiteral("Interrompi"), back_);
     stop_->setObjectName(QStringLiteral("BtInterrompi"));
     stop_->setFont(tahoma(13));
-    colour(stop_, QColor(50, 50, 50));
+    setTextColour(stop_, QColor(50, 50, 50));
     stop_->setFixedSize(100, 31);
     connect(stop_, &QPushButton::clicked, this, &TFormProgress::BtInterrompiClick);
 

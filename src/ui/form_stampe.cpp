@@ -20,6 +20,7 @@
 #include "ui/artwork.h"
 #include "ui/fonts.h"
 #include "ui/form_progress.h"
+#include "ui/widget_util.h"
 
 namespace vexora::ui {
 namespace {
@@ -40,18 +41,6 @@ const QColor kNavText(50, 50, 50);
 const QColor kKindText(0, 64, 128);
 const QColor kPageBlue(84, 123, 197);
 const QColor kRule(220, 234, 241);
-
-QString qs(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-void setTextColour(QWidget* w, const QColor& c) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, c);
-    p.setColor(QPalette::ButtonText, c);
-    p.setColor(QPalette::Text, c);
-    w->setPalette(p);
-}
 
 QLabel* label(const QString& name, const QString& text, QWidget* parent, const QFont& font,
               const QColor& colour, QRect geometry, bool wrap = false) {

@@ -212,11 +212,59 @@ TEST(TopicSheet, TopicRunningOutMidSheetIsResetAndEarlierQuestionsComeBack) {
     EXPECT_EQ(before.size(), 10u);
     for (int id : before)
         EXPECT_FALSE(firstSheet.count(id));
-    // After the reset slots 11-30 are distinct again, and earlier questions are back.
+    // After the reset slots 11-30 take earlier sheets' questions again, but none of the
+    // questions already on this sheet: those stay marked.
     EXPECT_EQ(after.size(), 20u);
     EXPECT_TRUE(
         std::any_of(after.begin(), after.end(), [&](int id) { return firstSheet.count(id) > 0; }));
-    EXPECT_EQ(w.marked("Normali"), after);
+    for (int id : before)
+        EXPECT_FALSE(after.count(id)) << id;
+    std::set<int> all = before;
+    all.insert(after.begin(), after.end());
+    EXPECT_EQ(w.marked("Normali"), all);
+}
+
+TEST(TopicSheet, TopicSmallerThanItsSlotsStillFillsTheSheet) {
+    ComposeWorld w;
+    w.open(mqAB, topicMaster({12}), numberedTopics(1));
+    w.selectTopics({1});
+    ASSERT_TRUE(composeTopics(w));
+    std::set<int> ids;
+    for (const auto& s : w.composer.sheet(mqAB)) {
+        EXPECT_FALSE(s.Testo.empty());
+        ids.insert(s.IdMaster);
+    }
+    EXPECT_EQ(ids.size(), 12u);
+    EXPECT_EQ(w.marked("Normali").size(), 12u);
+    EXPECT_TRUE(w.history().Filtered());
+}
+
+TEST(TopicSheet, PreCheckResetIsCountedSoLaterSheetsOfTheRunKeepTheirMarks) {
+    ComposeWorld w(7);
+    w.open(mqAB, topicMaster({100}), numberedTopics(1));
+    w.selectTopics({1});
+    for (int k = 0; k < 3; ++k)
+        ASSERT_TRUE(composeTopics(w));
+    ASSERT_TRUE(w.qd.CaricaArgomenti(w.qd.FileArgmnt, true));  // 90 printed, 10 left
+    w.selectTopics({1});
+    const auto resets = [&] {
+        const std::string log = w.logText();
+        int n = 0;
+        for (auto at = log.find("UDorvel/ResetArgomento (T01)"); at != std::string::npos;
+             at = log.find("UDorvel/ResetArgomento (T01)", at + 1))
+            ++n;
+        return n;
+    };
+    std::set<int> run;
+    for (int sheetNo = 1; sheetNo <= 3; ++sheetNo) {
+        ASSERT_TRUE(composeTopics(w)) << sheetNo;
+        for (const auto& s : w.composer.sheet(mqAB))
+            EXPECT_TRUE(run.insert(s.IdMaster).second) << "sheet " << sheetNo;
+    }
+    // One reset before the first sheet; the later sheets see what is really left.
+    EXPECT_EQ(resets(), 1);
+    EXPECT_EQ(w.marked("Normali"), run);
+    EXPECT_EQ(w.qd.Argomenti[0].RecordSvolti, 60);  // as the third sheet's pre-check counted
 }
 
 TEST(TopicSheet, UndoBringsBackTheMarksATopicResetCleared) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/platform.h"
 #include "core/switches.h"
 
 using namespace vexora;
@@ -12,7 +13,7 @@ TEST(ProgramState, StartValues) {
     EXPECT_EQ(s.currentKind, tdsEsame);
     EXPECT_FALSE(s.printDatabaseLoaded);
     for (int c : s.counters) EXPECT_EQ(c, 1);
-    EXPECT_EQ(s.programFolder, "/opt/vexora/");
+    EXPECT_EQ(s.programFolder, "/opt/vexora" + std::string(pathSeparator()));
     EXPECT_EQ(s.dataFolder, s.programFolder);
     EXPECT_EQ(s.schoolName.size(), 14u);
     EXPECT_EQ(s.schoolName, std::string("Vedovade ORVA") + '\x08');

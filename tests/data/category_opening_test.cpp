@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
+
+#include "data/table_file.h"
 
 #include "support/question_world.h"
 
@@ -91,6 +94,94 @@ TEST_F(CategoryOpeningTest, ExamHistoryIsResetAtTheThreshold) {
     EXPECT_EQ(examMarks(), 0);
     EXPECT_EQ(w.state.counter(mqAB, tdsEsame), 1);
     EXPECT_TRUE(w.logHas("TFormStampe.InitAndCountDb (ResetEsame AB)"));
+}
+
+// Turns the print history file into a folder when the topic list starts loading, so the
+// history loads but can no longer be written.
+class HistoryBlockingInteraction : public RecordingInteraction {
+public:
+    std::string history;
+    void setWaitCursor(bool on) override {
+        if (on && !history.empty() && std::filesystem::is_regular_file(history)) {
+            std::filesystem::remove(history);
+            std::filesystem::create_directory(history);
+        }
+        RecordingInteraction::setWaitCursor(on);
+    }
+};
+
+TEST_F(CategoryOpeningTest, AutomaticExamResetIsSavedAtOnceOrNotCounted) {
+    writeAbFiles(w.state.programFolder);
+    ASSERT_TRUE(data::InitAndCountDb(w.state, w.qd).examPossible);
+    const auto markAll = [&](data::QuestionData& qd) {
+        data::Table& t = *qd.CdsPrint;
+        for (t.First(); !t.Eof(); t.Next()) {
+            t.Edit();
+            t.FieldByName("dtEsame").SetAsDateTime(LocalDateTime{2026, 1, 2, 3, 4, 5, 0});
+            t.FieldByName("rsEsame").SetAsBoolean(true);
+            t.Post();
+        }
+        ASSERT_TRUE(qd.SavePrintDb(qd.FilePrintr));
+    };
+    const auto marksOnDisk = [&] {
+        int n = 0;
+        for (const auto& row : data::loadTableFile(w.qd.FilePrintr).rows)
+            n += !data::isNull(row[14]);
+        return n;
+    };
+    markAll(w.qd);
+    w.state.counter(mqAB, tdsEsame) = 600;
+    data::InitAndCountDb(w.state, w.qd);
+    EXPECT_EQ(w.state.counter(mqAB, tdsEsame), 1);
+    EXPECT_EQ(marksOnDisk(), 0);  // no print run needed
+
+    // A reset that cannot be saved leaves the counter where it was.
+    markAll(w.qd);
+    HistoryBlockingInteraction ui;
+    ui.history = w.qd.FilePrintr;
+    Reporting reporting{w.log, w.switches, ui};
+    data::QuestionData qd{reporting, w.platform, w.state};
+    w.state.counter(mqAB, tdsEsame) = 600;
+    EXPECT_TRUE(data::InitAndCountDb(w.state, qd).examPossible);
+    EXPECT_EQ(w.state.counter(mqAB, tdsEsame), 600);
+    EXPECT_TRUE(w.logHas("UDorvel/SavePrintDb - "));
+}
+
+TEST_F(CategoryOpeningTest, HistoryIsBroughtInLineWithAnUpdatedMaster) {
+    writeAbFiles(w.state.programFolder);
+    ASSERT_TRUE(data::InitAndCountDb(w.state, w.qd).examPossible);
+    data::Table& t = *w.qd.CdsPrint;
+    ASSERT_TRUE(t.Locate("IdMaster", data::Value{std::int64_t{5}}));
+    t.Edit();
+    t.FieldByName("dtNormali").SetAsDateTime(LocalDateTime{2026, 1, 2, 3, 4, 5, 0});
+    t.Post();
+    ASSERT_TRUE(w.qd.SavePrintDb(w.qd.FilePrintr));
+
+    // The publisher's new master: questions 1..10 gone, 61..64 new.
+    std::vector<MasterRow> rows;
+    for (int i = 5; i <= 64; ++i)
+        rows.push_back({i, "01", i <= 30 ? "A01" : "A02"});
+    rows.erase(rows.begin() + 1, rows.begin() + 6);  // drops 6..10, keeps the marked 5
+    writeMaster(w.state.programFolder + std::string(masterFile(mqAB)), rows);
+    const auto r = data::InitAndCountDb(w.state, w.qd);
+    EXPECT_TRUE(r.examPossible);
+    EXPECT_TRUE(w.logHas("UDorvel/AllineaPrintDb - \"" + w.qd.FilePrintr +
+                         "\" allineato al master: 4 record aggiunti, 9 record tolti."));
+    const auto saved = data::loadTableFile(w.qd.FilePrintr);
+    std::set<std::int64_t> ids;
+    std::set<std::int64_t> recs;
+    for (const auto& row : saved.rows) {
+        ids.insert(std::get<std::int64_t>(row[1]));
+        recs.insert(std::get<std::int64_t>(row[0]));
+        EXPECT_EQ(!data::isNull(row[10]), std::get<std::int64_t>(row[1]) == 5);
+    }
+    std::set<std::int64_t> expected;
+    for (const auto& m : rows)
+        expected.insert(m.id);
+    EXPECT_EQ(ids, expected);
+    EXPECT_EQ(recs.size(), saved.rows.size());  // new rows get numbers of their own
+    EXPECT_EQ(w.qd.CdsPrint->RecordCount(), rows.size());
+    EXPECT_EQ(w.qd.LbCount.lines, (std::vector<std::string>{"1/21", "0/34"}));
 }
 
 TEST_F(CategoryOpeningTest, NoResetWithoutAPrintDatabase) {

@@ -216,6 +216,36 @@ TEST_F(QuestionDataTest, RecountSeesTopicMarksButNotExamMarks) {
     EXPECT_EQ(qd.LbCount.lines[0], "2/40");
 }
 
+TEST_F(QuestionDataTest, IntegerTopicCodesOfTheMasterAreComparedAsText) {
+    data::Table t;
+    t.AddFieldDef("Id", data::FieldType::Integer, 4);
+    for (const char* name :
+         {"Testo", "Figura", "Libro1", "Libro2", "Blocco", "Capitolo", "Difficolta"})
+        t.AddFieldDef(name, data::FieldType::String, 20);
+    t.AddFieldDef("Risposta", data::FieldType::Boolean);
+    t.AddFieldDef("Domanda", data::FieldType::Integer, 2);
+    t.AddFieldDef("Indice", data::FieldType::Integer, 4);
+    t.CreateDataSet();
+    for (int id = 1; id <= 30; ++id) {
+        t.Append();
+        t.FieldByName("Id").SetAsInteger(id);
+        t.FieldByName("Capitolo").SetAsString("01");
+        t.FieldByName("Domanda").SetAsInteger(1);
+        t.FieldByName("Indice").SetAsInteger(id <= 20 ? 7 : 12);
+        t.Post();
+    }
+    t.SaveToFile(w.path("M.QXD"));
+    writeTopicList(w.path("ARG.XML"), {{"Sette", "7"}, {"Dodici", "12"}});
+    ASSERT_TRUE(qd.CaricaMaster(w.path("M.QXD")));
+    ASSERT_TRUE(qd.CaricaPrintDb(w.path("P.QXD")));
+    ASSERT_TRUE(qd.CaricaArgomenti(w.path("ARG.XML"), false));
+    EXPECT_EQ(qd.LbCount.lines, (std::vector<std::string>{"0/20", "0/10"}));
+    EXPECT_EQ(qd.ContaRecordMaster("12"), 10);
+    mark("7", "dtNormali", "rsNormali", 3);
+    ASSERT_TRUE(qd.CaricaArgomenti(w.path("ARG.XML"), true));
+    EXPECT_EQ(qd.LbCount.lines[0], "3/20");
+}
+
 TEST(TopicListLine, CutsAt45CharactersAndPadsWith70Blanks) {
     const std::string blanks(70, ' ');
     const std::string t45(45, 'a');

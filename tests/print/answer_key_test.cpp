@@ -167,17 +167,26 @@ TEST(AnswerKey, CopiesFollowTheOneKeySwitchAndTheKeyIsAlwaysOneSided) {
     }
 }
 
-TEST(AnswerKey, TextIsWindows1252AndReplacesAnOlderFile) {
+TEST(AnswerKey, TextIsWindows1252AndNeverReplacesAnOlderFile) {
     PrintWorld w;
     w.switches.CkSaveCorrTxt = true;
     fillKeys(w, mqSuperC0, 1);
     w.composer.keyAccumulator(mqSuperC0)[0].BlkDom = "1/è";
-    const std::string path = w.programFile("Correttore S2 E001.txt");
-    std::ofstream(path) << std::string(5000, 'x');
+    // A key of an earlier run with the same number (the counter restarted).
+    const std::string older = w.programFile("Correttore S2 E001.txt");
+    const std::string olderPdf = w.programFile("Correttore S2 E001.pdf");
+    std::ofstream(older) << std::string(5000, 'x');
+    std::ofstream(olderPdf) << "pdf";
     ASSERT_TRUE(w.printer.StampaCorrettore(mqSuperC0, 1, 1));
+    EXPECT_EQ(fileBytes(older), std::string(5000, 'x'));
+    EXPECT_EQ(fileBytes(olderPdf), "pdf");
+    const std::string path = w.programFile("Correttore S2 E001 (2).txt");
     const std::string text = fileBytes(path);
     EXPECT_EQ(text.rfind("E001 |       101/1/\xE8 | 01 | V\r\n", 0), 0u);
     EXPECT_EQ(text, utf8ToCp1252(expectedText(w, mqSuperC0, 1)));
+    EXPECT_TRUE(std::filesystem::exists(w.programFile("Correttore S2 E001 (2).pdf")));
+    EXPECT_TRUE(w.logHas(utf8ToCp1252(">ALERTS: TFormStampe.StampaCorrettoreS2 - Il file \"" +
+                                      older + "\" esiste gi\u00e0: scritto \"" + path + "\"")));
 }
 
 TEST(AnswerKey, MissingReportOrPageOrTooManySheetsWriteNoText) {
@@ -188,7 +197,17 @@ TEST(AnswerKey, MissingReportOrPageOrTooManySheetsWriteNoText) {
         fillKeys(w, mqAB, 1);
         EXPECT_FALSE(w.printer.StampaCorrettore(mqAB, 1, 1));
         EXPECT_TRUE(w.runs.empty());
-        EXPECT_TRUE(w.ui.messages.empty());
+        // No key: the user and the log are told which report and which file.
+        const std::string file = w.programFile("Vexora.rav");
+        EXPECT_EQ(
+            w.ui.messages,
+            (std::vector<std::string>{"Problema di stampa del correttore AB Correttore AB E001, "
+                                      "report: CorrettoreAB non disponibile.\r\nFile: " +
+                                      file}));
+        EXPECT_TRUE(
+            w.logHas("TFormStampe.StampaCorrettoreAB - report CorrettoreAB non "
+                     "disponibile nel template \"" +
+                     file + "\""));
         EXPECT_FALSE(std::filesystem::exists(w.programFile("Correttore AB E001.txt")));
         EXPECT_FALSE(std::filesystem::exists(w.programFile("Correttore AB E001.pdf")));
         EXPECT_FALSE(w.project.Active());

@@ -204,3 +204,33 @@ TEST_F(BatchProcess, CtrlCKeepsAValidHistoryWithThePrintedSheetsMarks) {
         slurp(dir.file("Vexora.ini")).find("Progressivo Esa AB=" + std::to_string(printed + 1)),
         std::string::npos);
 }
+
+TEST_F(BatchProcess, FailuresAreExplainedOnStderrAndProgressKeepsOneLinePerSheet) {
+    // Without a template every sheet fails; the reason, logged by the renderer, is shown
+    // and names the file.
+    fs::remove(dir.file("Vexora.rav"));
+    const Outcome failed = batch({"--category", "AB", "--kind", "esame", "--pdf"});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_NE(failed.err.find("ERRORE: FormStampe.StampaSchedaAB - Nessun file di template "
+                              "impostato: il file \"" +
+                              dir.file("Vexora.rav") + "\" non esiste"),
+              std::string::npos)
+        << failed.err;
+
+    fs::copy_file(kBin + "/Vexora.rav", dir.file("Vexora.rav"));
+    const Outcome o = batch({"--category", "AB", "--kind", "esame", "--sheets", "3", "--pdf",
+                             "--copies", "2", "--seed", "4"});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    int sheetLines = 0;
+    for (const auto& line : lines(o.err)) {
+        EXPECT_EQ(line.find("Preparazione della scheda"), std::string::npos) << line;
+        EXPECT_EQ(line.find("Ricombinazione"), std::string::npos) << line;
+        sheetLines +=
+            line.find("Avvio stampa per un file PDF della scheda E00") != std::string::npos;
+    }
+    EXPECT_EQ(sheetLines, 3) << o.err;
+    EXPECT_NE(o.err.find("--copies 2 non si applica"), std::string::npos) << o.err;
+
+    // The batch command has no window: it leaves the window position alone.
+    EXPECT_EQ(slurp(dir.file("Vexora.ini")).find("Pos. finestra"), std::string::npos);
+}

@@ -126,7 +126,7 @@ TEST(GetFiguraSUP, LeadingZerosBlanksAndLowNumbers) {
     EXPECT_NE(log.find("( da 850a) non esiste"), std::string::npos);
 }
 
-TEST(GetFiguraSUP, EmptyForABAndAMAndAFolderWithoutSeparatorNamesFilesBesideIt) {
+TEST(GetFiguraSUP, EmptyForABAndAMAndAFolderWithoutSeparatorStillNamesItsFiles) {
     FigureWorld w;
     w.touch("850n.bmp");
     EXPECT_EQ(w.sup(mqAB, "850"), "");
@@ -134,7 +134,9 @@ TEST(GetFiguraSUP, EmptyForABAndAMAndAFolderWithoutSeparatorNamesFilesBesideIt) 
     EXPECT_EQ(w.logText(), "");
     EXPECT_EQ(print::plainFigurePath(w.folder, "850"), w.folder + "850.bmp");
     const std::string bare = w.folder.substr(0, w.folder.size() - 1);
-    EXPECT_EQ(print::GetFiguraSUP("123", mqSuperC, bare, w.platform, w.log), bare + "123.bmp");
+    EXPECT_EQ(print::plainFigurePath(bare, "850"), w.folder + "850.bmp");
+    EXPECT_EQ(print::GetFiguraSUP("850", mqSuperC, bare, w.platform, w.log), w.folder + "850n.bmp");
+    EXPECT_EQ(w.logText(), "");
 }
 
 TEST(LoadGraphicsFile, ReadsABitmapInEveryDepthAsColourWithoutAlpha) {

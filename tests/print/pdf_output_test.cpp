@@ -4,11 +4,15 @@
 #include <QRegularExpression>
 
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <sstream>
 
+#include "core/codepage.h"
 #include "print/sheet_layout.h"
 #include "print_world.h"
 #include "report/page_renderer.h"
+#include "vexora-template/template_builder.h"
 
 using namespace vexora;
 using namespace vexora::test;
@@ -94,6 +98,79 @@ TEST_P(EveryReport, SampleSheetAndKeyPrintWithEveryText) {
         EXPECT_TRUE(keyText->contains(QStringLiteral("Scheda E007/") + QChar(p))) << p;
     }
     EXPECT_FALSE(keyText->contains(QStringLiteral("Scheda E008")));
+}
+
+// Bounding box of the ink (text and drawing) on every page of a PDF rendered at `dpi`,
+// or nothing when it cannot be rendered.
+std::optional<std::vector<QRect>> inkBoxes(PrintWorld& w, const std::string& pdf, int dpi) {
+    const QString prefix = QString::fromStdString(w.file("ink"));
+    if (!runTool(QStringLiteral("pdftoppm"),
+                 {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"),
+                  QString::fromStdString(pdf), prefix}))
+        return std::nullopt;
+    std::vector<QRect> boxes;
+    for (int p = 1;; ++p) {
+        const QString file = prefix + QStringLiteral("-%1.png").arg(p);
+        if (!std::filesystem::exists(file.toStdString()))
+            break;
+        const QImage page = QImage(file).convertToFormat(QImage::Format_RGB32);
+        QRect box;
+        for (int y = 0; y < page.height(); ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(page.constScanLine(y));
+            for (int x = 0; x < page.width(); ++x) {
+                const QRgb c = line[x];
+                if (qRed(c) < 240 || qGreen(c) < 240 || qBlue(c) < 240)
+                    box = box.united(QRect(x, y, 1, 1));
+            }
+        }
+        EXPECT_EQ(page.size(), QSize(595, 842)) << "page " << p;  // A4 at 72 dpi
+        boxes.push_back(box);
+        std::filesystem::remove(file.toStdString());
+    }
+    return boxes;
+}
+
+TEST_P(EveryReport, EverythingPrintedLiesInsideTheMargin) {
+    const TModalitaQuiz m = GetParam();
+    if (!pdfToolsAvailable())
+        GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
+    PrintWorld w;
+    w.state.currentCategory = m;
+    w.switches.CkRispVisible = true;
+    // Long texts without figures: every text is widened, odd ones to the left edge.
+    auto sheet = w.composer.sheet(m);
+    for (std::size_t i = 0; i < sheet.size(); ++i) {
+        const int n = static_cast<int>(i) + 1;
+        sheet[i] = plainSlot(n, 250, {}, n % 2 ? "F" : "V");
+    }
+    auto acc = w.composer.keyAccumulator(m);
+    for (std::size_t i = 0; i < acc.size(); ++i)
+        acc[i] = {"E00" + std::to_string(i / sheet.size() + 1), i % 2 ? "V" : "F", 100, "1/1"};
+    ASSERT_TRUE(w.printer.StampaScheda(tdsEsame, "E001", 1));
+    ASSERT_TRUE(w.printer.StampaCorrettore(sheetsPerKey(m), 1));
+
+    constexpr int dpi = 72;
+    const double margin = templategen::kPageMargin * dpi;
+    const std::string code(categoryCode(m));
+    for (const std::string& pdf :
+         {code + "_ESAE001.pdf",
+          "Correttore " + code + " E001-E00" + std::to_string(sheetsPerKey(m)) + ".pdf"}) {
+        SCOPED_TRACE(pdf);
+        const auto boxes = inkBoxes(w, w.programFile(pdf), dpi);
+        ASSERT_TRUE(boxes.has_value());
+        ASSERT_FALSE(boxes->empty());
+        for (const QRect& box : *boxes) {
+            ASSERT_FALSE(box.isEmpty());
+            EXPECT_GE(box.left(), margin);
+            EXPECT_GE(box.top(), margin);
+            EXPECT_LE(box.right() + 1, 595 - margin);
+            EXPECT_LE(box.bottom() + 1, 842 - margin);
+            // A widened odd question starts at 0.35 in: nothing stands beside it.
+            if (pdf.find("_ESA") != std::string::npos) {
+                EXPECT_GE(box.left(), 0.33 * dpi);
+            }
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(DefaultTemplate, EveryReport,
@@ -192,4 +269,22 @@ TEST(PdfOutput, FigureLandsInsideItsBox) {
         EXPECT_TRUE(isBlue(image.pixelColor(box1.center())));
         EXPECT_TRUE(isBlue(image.pixelColor(box2.center())));
     }
+}
+
+TEST(PdfOutput, EarlierSheetWithTheSameNumberIsNeverReplaced) {
+    PrintWorld w;
+    w.state.currentCategory = mqAB;
+    fillPlainSheet(w, mqAB);
+    // A sheet of an earlier run numbered E001 before its counter restarted.
+    const std::string older = w.programFile("AB_ESAE001.pdf");
+    { std::ofstream(older) << "earlier run"; }
+    ASSERT_TRUE(w.printer.StampaScheda(tdsEsame, "E001", 1));
+    ASSERT_TRUE(w.printer.StampaScheda(tdsEsame, "E001", 1));
+    EXPECT_EQ(fileBytes(older), "earlier run");
+    for (const char* name : {"AB_ESAE001 (2).pdf", "AB_ESAE001 (3).pdf"}) {
+        EXPECT_EQ(fileBytes(w.programFile(name)).rfind("%PDF", 0), 0u) << name;
+    }
+    EXPECT_TRUE(w.logHas(utf8ToCp1252(">ALERTS: TFormStampe.StampaSchedaAB - Il file \"" + older +
+                                      "\" esiste gi\u00e0: scritto \"" +
+                                      w.programFile("AB_ESAE001 (3).pdf") + "\"")));
 }

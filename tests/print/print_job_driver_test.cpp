@@ -221,7 +221,9 @@ TEST_F(DriverTest, InterruptionDuringTheThirdCompositionKeepsThePrintedSheets) {
     };
     const auto r = run(tdsEsame, 3);
     EXPECT_TRUE(r.interrupted);
-    EXPECT_EQ(renderers.calls, (std::vector<std::string>{"S:E001", "S:E002"}));
+    // The printed sheets still get their answer key.
+    ASSERT_EQ(renderers.calls, (std::vector<std::string>{"S:E001", "S:E002", "K:2"}));
+    EXPECT_EQ(renderers.keyLabels[0], (std::vector<std::string>{"E001", "E002"}));
     EXPECT_EQ(w.state.counter(mqAB, tdsEsame), 3);
     EXPECT_EQ(std::count(w.platform.tones.begin(), w.platform.tones.end(), std::make_pair(440u, 10u)), 1);
     // The printed sheets' marks are kept and saved; the cut-short sheet's are undone.
@@ -235,8 +237,37 @@ TEST_F(DriverTest, EscapeHeldEndsTheRunAfterTheCurrentSheet) {
     w.progress.escape = true;
     const auto r = run(tdsEsame, 3);
     EXPECT_TRUE(r.interrupted);
-    EXPECT_EQ(renderers.calls, (std::vector<std::string>{"S:E001"}));
+    EXPECT_EQ(renderers.calls, (std::vector<std::string>{"S:E001", "K:1"}));
     EXPECT_EQ(savedExamMarks(), 30);
+}
+
+TEST_F(DriverTest, PdfRunsAnnounceOneFilePerSheetNotCopies) {
+    openExamCategory(mqAB);
+    w.switches.CkStampaSuPdf = true;
+    run(tdsEsame, 1, 2);
+    const auto texts = infos();
+    EXPECT_NE(std::find(texts.begin(), texts.end(),
+                        "Avvio stampa per un file PDF della scheda E001 in corso..."),
+              texts.end());
+    for (const auto& t : texts)
+        EXPECT_EQ(t.find("copie"), std::string::npos) << t;
+    EXPECT_EQ(print::copiesText(print::PrintRequest{"1", "2", 2}, false), "2 copie");
+}
+
+TEST_F(DriverTest, HugeTypedSheetCountIsClampedToTheFieldsMaximum) {
+    // No category: every sheet fails at once; the second one stops the run.
+    w.progress.onTick = [](RecordingInteraction& p) {
+        if (p.progress.info.rfind("Preparazione della scheda n. 2 di", 0) == 0)
+            p.progress.interruption = true;
+    };
+    print::PrintRequest request;
+    request.sheetsText = "2147483647";
+    const auto r = driver.AvviaStampaSchede(tdsEsame, request);
+    EXPECT_EQ(r.requested, 600);
+    EXPECT_EQ(w.progress.calls[1], "Progress: 0,100,0,6030,Stampa schede tipo esame ,-1");
+    EXPECT_EQ(infos()[0], "Preparazione della scheda n. 1 di 600, attendere...");
+    EXPECT_EQ(print::sheetCount("-5"), -5);
+    EXPECT_EQ(print::sheetCount("abc"), 1);
 }
 
 TEST_F(DriverTest, TopicRunRecountsTheTopics) {

@@ -274,6 +274,18 @@ TEST(SheetReport, MissingReportIsAlwaysABoxAndNothingRuns) {
     }
 }
 
+TEST(SheetReport, MissingTemplateFileIsNamed) {
+    PrintWorld w;
+    const std::string path = w.programFile("Vexora.rav");
+    std::filesystem::remove(path);
+    w.state.currentCategory = mqAB;
+    fillPlainSheet(w, mqAB);
+    EXPECT_FALSE(w.printer.StampaScheda(tdsEsame, "E001", 1));
+    EXPECT_TRUE(
+        w.logHas("FormStampe.StampaSchedaAB - Nessun file di template impostato: il file \"" +
+                 path + "\" non esiste"));
+}
+
 TEST(SheetReport, EachSheetStartsFromTheStoredTemplate) {
     PrintWorld w;
     w.switches.CkRispVisible = true;

@@ -86,7 +86,8 @@ TEST(DefaultTemplate, ContractCheckReportsWhatIsMissing) {
 
 TEST(DefaultTemplate, RowsLeaveRoomForTheWidenedText) {
     // A widened text spans 0.35 inch to the right edge of the figure column on odd and on
-    // even slots: it covers the figure box, and neither the number nor the answer boxes.
+    // even slots: it covers the figure box, and neither the number (between the text and
+    // the answer boxes, nothing stands left of the text) nor the answer boxes.
     const report::ReportTemplate t = builtTemplate();
     for (TModalitaQuiz m : workingCategories()) {
         const report::Report& r = *t.FindReport(QString::fromStdString(sheetReportName(m)));
@@ -101,8 +102,8 @@ TEST(DefaultTemplate, RowsLeaveRoomForTheWidenedText) {
             const bool odd = n % 2 == 1;
             const double widenedLeft = odd ? 0.35 : text->Left();
             const double widenedRight = widenedLeft + text->Width() + 0.8;
-            EXPECT_GE(widenedLeft, number->Left() + number->Width());
-            EXPECT_LE(widenedRight, boxV->Left());
+            EXPECT_LE(widenedRight, number->Left());
+            EXPECT_LE(number->Left() + number->Width(), boxV->Left());
             EXPECT_GE(figure->Left(), widenedLeft);
             EXPECT_LE(figure->Left() + figure->Width(), widenedRight + 1e-9);
             if (odd) {

@@ -5,7 +5,10 @@
 #include <filesystem>
 #include <memory>
 
+#include "core/error_report.h"
 #include "core/platform.h"
+#include "core/run_log.h"
+#include "core/user_interaction.h"
 #include "settings/file_names.h"
 #include "settings/integer_text.h"
 #include "settings_test_support.h"
@@ -406,6 +409,33 @@ TEST_F(XmlIniTest, SaveFailure_PropagatesFromSaveButNotFromDestructor) {
     EXPECT_FALSE(test::exists(file));
 }
 
+TEST_F(XmlIniTest, SaveFailure_InTheDestructorIsLoggedAndShownUnlessMessagesAreOff) {
+    const std::string file = dir.file("no-such-folder/lista.xml");
+    for (const bool noExceptMsg : {true, false}) {
+        SystemPlatform platform;
+        Switches switches;
+        switches.CkNoExceptMsg = noExceptMsg;
+        RunLog log(platform, dir.folder(), switches);
+        RecordingInteraction ui;
+        Reporting reporting{log, switches, ui};
+        {
+            TXmlIni ini(file);
+            ini.setReporting(&reporting);
+            ini.WriteString("S", "k", "v");
+        }
+        const std::string logged = readBytes(log.currentFilePath());
+        EXPECT_NE(logged.find(">ERRORE: UXmlIni/Destroy - " + file), std::string::npos) << logged;
+        if (noExceptMsg) {
+            EXPECT_TRUE(ui.messages.empty());
+        } else {
+            ASSERT_EQ(ui.messages.size(), 1u);
+            EXPECT_EQ(ui.messages[0].rfind("Impossibile salvare il file XML\r\nERRORE: " + file, 0),
+                      0u)
+                << ui.messages[0];
+        }
+    }
+}
+
 TEST_F(XmlIniTest, Save_IsAtomicAndLeavesNoTemporaryFiles) {
     writeTopicList();
     TXmlIni ini(path);
@@ -506,6 +536,23 @@ TEST_F(XmlIniTest, Windows1252Document_IsReadAndWrittenInItsEncoding) {
               "  <S k=\"Citt\xE0 \x80\" j=\"Pi\xF9 &#20013;\" />\r\n"
               "</QX_XmlIni>\r\n");
     EXPECT_EQ(TXmlIni(path).ReadString("S", "j", ""), "Pi\u00f9 \u4e2d");
+}
+
+TEST_F(XmlIniTest, Windows1252Document_RefusesNamesItCannotHoldAndStaysReadable) {
+    writeBytes(path,
+               "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n"
+               "<QX_XmlIni><S k=\"Citt\xE0\"/></QX_XmlIni>");
+    {
+        TXmlIni ini(path);
+        EXPECT_THROW(ini.WriteString("Sezione_\u0142", "k", "v"), XmlIniError);
+        EXPECT_THROW(ini.WriteString("S", "chiave_\u4e2d", "v"), XmlIniError);
+        ini.WriteString("S_\u00e8", "k\u20ac", "\u4e2d");  // these fit; the value is a reference
+        ini.Save();
+    }
+    TXmlIni again(path);  // reads back
+    EXPECT_EQ(again.ReadString("S_\u00e8", "k\u20ac", ""), "\u4e2d");
+    EXPECT_EQ(again.ReadString("S", "k", ""), "Citt\u00e0");
+    EXPECT_FALSE(again.CheckSection("Sezione_\u0142"));
 }
 
 TEST_F(XmlIniTest, Latin1AndUtf16Documents_AreReadAndKeepTheirEncoding) {

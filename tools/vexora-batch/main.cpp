@@ -80,6 +80,10 @@ int run(const batch::BatchOptions& opt, int argc, char** argv) {
     ProgramState state(folder);
     RunLog log(platform, folder, switches);
     batch::TerminalProgress ui(stderr, ::isatty(STDERR_FILENO) != 0, gInterruptRequest);
+    // Errors the program would only log (CkNoExceptMsg) are shown as well: without a
+    // window, stderr is where the user looks.
+    log.setEcho(
+        [&ui](std::uint8_t level, std::string_view message) { ui.logEntry(level, message); });
     Reporting reporting{log, switches, ui};
     settings::SettingsModel settingsModel(folder + "Vexora.ini", log);
     settings::MainWindowValues window;
@@ -102,14 +106,15 @@ int run(const batch::BatchOptions& opt, int argc, char** argv) {
 
     int code = kNothing;
     if (!possible) {
+        const data::CategoryFiles files = data::locateCategoryFiles(opt.category, state, platform);
         std::fprintf(stderr,
                      "vexora-batch: la categoria %s non si pu\u00f2 aprire per le schede %s "
-                     "(master: %s, storico: %s, argomenti: %s); vedere i messaggi sopra e "
-                     "l'ErrorLog in %s\n",
+                     "(master %s: %s, storico %s: %s, argomenti %s: %s); vedere i messaggi "
+                     "sopra e l'ErrorLog in %s\n",
                      std::string(displayName(opt.category)).c_str(),
-                     opt.kind == tdsEsame ? "tipo esame" : "per argomento",
-                     opened.masterLoaded ? "ok" : "non caricato",
-                     opened.printLoaded ? "ok" : "non caricato",
+                     opt.kind == tdsEsame ? "tipo esame" : "per argomento", files.master.c_str(),
+                     opened.masterLoaded ? "ok" : "non caricato", files.printHistory.c_str(),
+                     opened.printLoaded ? "ok" : "non caricato", files.topicList.c_str(),
                      opened.topicPossible ? "ok" : "non caricati", folder.c_str());
     } else {
         bool topicsOk = true;
@@ -131,6 +136,12 @@ int run(const batch::BatchOptions& opt, int argc, char** argv) {
             const std::string printerName = opt.printer.value_or(window.printer);
             if (!switches.CkStampaSuPdf) printer.selectPrinter(QString::fromStdString(printerName));
 
+            if (switches.CkStampaSuPdf && opt.copies > 1) {
+                std::fprintf(stderr,
+                             "vexora-batch: in PDF si scrive un file per scheda; --copies %d non "
+                             "si applica\n",
+                             opt.copies);
+            }
             print::ReportRenderers renderers(printer, opt.copies);
             print::PrintJobDriver driver(state, reporting, ui, platform, qd, composer, renderers,
                                          &settingsModel);
@@ -164,9 +175,11 @@ int run(const batch::BatchOptions& opt, int argc, char** argv) {
         }
     }
 
-    // What the program saves when its main window closes.
+    // What the program saves when its main window closes, but the position of a window
+    // this program does not have.
     try {
-        data::shutdownProgram(settingsModel, state, switches, window);
+        data::shutdownProgram(settingsModel, state, switches, window,
+                              settings::WindowPosition::Leave);
     } catch (const std::exception& e) {
         reporting.error(1, "", "", e.what());
         std::fprintf(stderr, "vexora-batch: %s\n", e.what());

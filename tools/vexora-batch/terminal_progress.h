@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -9,15 +10,21 @@
 
 namespace vexora::batch {
 
-// The print run's progress on a terminal: a bar with the run's texts, sheets done and
-// elapsed time on standard error (plain lines when it is not a terminal). Message boxes
-// become lines; questions are answered Yes. Delay does not wait: it only looks at the
-// interruption request (Ctrl+C), which counts like "Interrompi".
+// The print run's progress on a terminal: one line with a bar, sheets done, elapsed
+// time and the run's text, rewritten in place and cut to the terminal's width, on
+// standard error. When it is not a terminal, plain lines instead: one per sheet (the
+// steps of composing a sheet are left out), per answer key and per warning. Message
+// boxes and the run log's errors become lines; questions are answered Yes. Delay does
+// not wait: it only looks at the interruption request (Ctrl+C), which counts like
+// "Interrompi".
 class TerminalProgress : public UserInteraction, public ProgressReporter {
 public:
+    // The terminal's width is asked of `out` (COLUMNS, then 80, when it cannot say).
     TerminalProgress(std::FILE* out, bool isTerminal, const std::atomic<bool>& interruptRequest);
 
     void messageBox(std::string_view text) override;
+    // An error or alert the run log received (RunLog::setEcho).
+    void logEntry(std::uint8_t level, std::string_view message);
     bool askYesNo(std::string_view text) override;
     void processEvents() override { pollInterrupt(); }
     void setWaitCursor(bool on) override { wait_ = on; }
@@ -40,11 +47,13 @@ public:
 
 private:
     void pollInterrupt();
-    void draw(bool force);
+    void draw();
     void endLine();
+    void printLine(const char* label, std::string_view text);
 
     std::FILE* out_;
     bool terminal_;
+    int columns_ = 80;
     const std::atomic<bool>& interrupt_;
     ProgressState state_;
     bool wait_ = false;

@@ -16,7 +16,10 @@ using report::TextAlign;
 using report::VerticalAlign;
 
 constexpr double kPageRight = 7.90;
-constexpr double kFooterTop = 11.28;
+constexpr double kFooterTop = 11.22;
+// A4 in inches.
+constexpr double kPageWidth = 8.27;
+static_assert(kFigureColumnLeft >= kPageMargin && kPageRight <= kPageWidth - kPageMargin);
 const QColor kGrey(96, 96, 96);
 const QColor kLightGrey(200, 200, 200);
 const QColor kMarkRed(192, 0, 0);
@@ -89,8 +92,8 @@ void addSheetHeader(Page& page, TModalitaQuiz m, int p, int pages) {
                       QStringLiteral("Seguito della scheda (pagina %1 di %2)").arg(p).arg(pages),
                       font(9, false, kGrey)));
     }
-    page.Add(
-        line(QStringLiteral("LineaTestata"), 0.05, 1.32, kPageRight, 1.32, 0.8, QColor(0, 0, 0)));
+    page.Add(line(QStringLiteral("LineaTestata"), kFigureColumnLeft, 1.32, kPageRight, 1.32, 0.8,
+                  QColor(0, 0, 0)));
     page.Add(text(QStringLiteral("TestaV"), kAnswerBoxVLeft, 1.33, 0.30, 0.15, QStringLiteral("V"),
                   font(8.5, true), TextAlign::Center));
     page.Add(text(QStringLiteral("TestaF"), kAnswerBoxFLeft, 1.33, 0.30, 0.15, QStringLiteral("F"),
@@ -110,9 +113,6 @@ void addSlot(Page& page, TModalitaQuiz m, int n, int row, int perPage, bool last
     const double y = kFirstRowTop + row * h;
     const bool odd = n % 2 == 1;
     const bool dense = perPage > 15;
-
-    page.Add(text(num("Numero", n), 0.0, y, kNumberRight, h, QString::number(n),
-                  font(dense ? 8.5 : 10, true), TextAlign::Right, VerticalAlign::Center));
 
     const double figLeft = odd ? kFigureColumnLeft : kTextColumnRight - s;
     const double figTop = y + (h - s) / 2;
@@ -134,6 +134,9 @@ void addSlot(Page& page, TModalitaQuiz m, int n, int row, int perPage, bool last
 
     const double boxSide = dense ? 0.26 : 0.30;
     const double boxTop = y + 0.04;
+    page.Add(text(num("Numero", n), kNumberLeft, boxTop, kNumberRight - kNumberLeft, boxSide,
+                  QString::number(n), font(dense ? 8.5 : 10, true), TextAlign::Right,
+                  VerticalAlign::Center));
     page.Add(box(num("CasellaV", n), kAnswerBoxVLeft, boxTop, boxSide, boxSide, 0.8));
     page.Add(box(num("CasellaF", n), kAnswerBoxFLeft, boxTop, boxSide, boxSide, 0.8));
     Component mark = Component::MakeGroup(num("Risp", n));
@@ -144,17 +147,18 @@ void addSlot(Page& page, TModalitaQuiz m, int n, int row, int perPage, bool last
     mark.SetVisible(false);
     page.Add(mark);
 
-    const double refWidth = kPageRight - kTextColumnRight;
-    page.Add(text(num("Rif", n), kTextColumnRight, boxTop + boxSide + 0.02, refWidth, 0.12,
+    const double refWidth = kPageRight - kNumberLeft;
+    page.Add(text(num("Rif", n), kNumberLeft, boxTop + boxSide + 0.02, refWidth, 0.12,
                   QStringLiteral("{Blk_Dom_Arg%1}").arg(n), font(6, false, kGrey),
                   TextAlign::Center));
     if (frames) {
-        page.Add(text(num("RifLibro", n), kTextColumnRight, boxTop + boxSide + 0.14, refWidth, 0.12,
+        page.Add(text(num("RifLibro", n), kNumberLeft, boxTop + boxSide + 0.14, refWidth, 0.12,
                       QStringLiteral("{Libro%1}").arg(n), font(6, false, kGrey),
                       TextAlign::Center));
     }
     if (!lastOnPage) {
-        page.Add(line(num("Riga", n), 0.05, y + h, kPageRight, y + h, 0.4, kLightGrey));
+        page.Add(
+            line(num("Riga", n), kFigureColumnLeft, y + h, kPageRight, y + h, 0.4, kLightGrey));
     }
 }
 

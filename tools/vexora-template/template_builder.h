@@ -13,13 +13,19 @@ namespace vexora::templategen {
 // Font family of every text of the default template (Debian: fonts-dejavu-core).
 inline constexpr const char* kFontFamily = "DejaVu Sans";
 
+// Every printed element lies at least this far inside the edges of the A4 page, where
+// any printer prints.
+inline constexpr double kPageMargin = 0.25;
+
 // Geometry of the sheet rows, in inches. Odd slots: figure box from kFigureColumnLeft,
 // question text from kFigureColumnLeft + 0.8; even slots: text from kFigureColumnLeft,
 // figure box ending at kTextColumnRight. A widened text spans kFigureColumnLeft ..
-// kTextColumnRight either way, clear of the number and the answer boxes.
-inline constexpr double kNumberRight = 0.32;
+// kTextColumnRight either way (the program moves it to 0.35 in): nothing stands on its
+// left, and the question number sits between it and the answer boxes.
 inline constexpr double kFigureColumnLeft = 0.35;
-inline constexpr double kTextColumnRight = 6.80;
+inline constexpr double kTextColumnRight = 6.50;
+inline constexpr double kNumberLeft = 6.54;
+inline constexpr double kNumberRight = 6.86;
 inline constexpr double kAnswerBoxVLeft = 6.92;
 inline constexpr double kAnswerBoxFLeft = 7.36;
 inline constexpr double kFirstRowTop = 1.48;
