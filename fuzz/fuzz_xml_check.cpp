@@ -14,7 +14,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const bool fast = vexora::findUtf8XmlFault(text).has_value();
-    const bool full = vexora::findXmlFault(text, "UTF-8").has_value();
+    const bool full = vexora::findXmlFaultWithExpat(text, "UTF-8").has_value();
     const bool ascii = std::all_of(text.begin(), text.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (ascii && fast != full)

@@ -4,8 +4,8 @@
 # and runs those programs under Wine. Fails when any test fails.
 #
 # Installs what it needs (MinGW-w64, wine64, dpkg-dev; googletest for its sources).
-# GoogleTest is built from /usr/src/googletest, pugixml from Debian's source package,
-# unpacked into the build folder. Run as root (or with sudo available).
+# GoogleTest is built from /usr/src/googletest, pugixml and expat from Debian's source
+# packages, unpacked into the build folder. Run as root (or with sudo available).
 #
 #   bash scripts/test-windows.sh [BUILD_DIR]     (default: build-windows)
 set -euo pipefail
@@ -26,7 +26,8 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 stamp "packages"
-PACKAGES=(g++-mingw-w64-x86-64-posix wine64 dpkg-dev googletest libpugixml-dev cmake ninja-build)
+PACKAGES=(g++-mingw-w64-x86-64-posix wine64 dpkg-dev googletest libpugixml-dev libexpat1-dev
+          cmake ninja-build)
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
@@ -82,9 +83,28 @@ if [ -z "$pugi_src" ] || [ ! -f "$pugi_src/src/pugixml.cpp" ]; then
 fi
 echo "pugixml source: $pugi_src"
 
+stamp "expat source (Debian source package)"
+# The version the Linux build links when the archive still has it, else any it offers.
+expat_src=$(ls -d "$deps"/expat-*/expat/ 2>/dev/null | head -1 || true)
+expat_src=${expat_src%/}
+if [ -z "$expat_src" ] || [ ! -f "$expat_src/lib/xmlparse.c" ]; then
+  rm -rf "$deps"/expat-* "$deps"/expat_*
+  versions="$(dpkg-query -W -f='${source:Version}' libexpat1-dev) $(apt-cache showsrc expat |
+    sed -n 's/^Version: //p')"
+  for v in $versions; do
+    if (cd "$deps" && apt-get source -q "expat=$v"); then break; fi
+    rm -rf "$deps"/expat-* "$deps"/expat_*
+  done
+  expat_src=$(ls -d "$deps"/expat-*/expat/ | head -1)
+  expat_src=${expat_src%/}
+  test -f "$expat_src/lib/xmlparse.c"
+fi
+echo "expat source: $expat_src"
+
 stamp "cross-build"
 # The preset of CMakePresets.json (toolchain file, GoogleTest from /usr/src/googletest).
-cmake --preset windows-cross -B "$build" -DVEXORA_PUGIXML_SOURCE_DIR="$pugi_src"
+cmake --preset windows-cross -B "$build" -DVEXORA_PUGIXML_SOURCE_DIR="$pugi_src" \
+      -DVEXORA_EXPAT_SOURCE_DIR="$expat_src"
 cmake --build "$build" -j"$(nproc)"
 
 stamp "tests under Wine"

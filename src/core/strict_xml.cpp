@@ -88,9 +88,143 @@ void XMLCALL onSkippedEntity(void* data, const XML_Char* name, int) {
     stopWith(contextOf(data), "undefined entity '" + std::string(name) + "'");
 }
 
+// ---------------------------------------------------------------- decoding
+
+enum class Encoding { Utf8, Utf16Le, Utf16Be, Latin1, Ascii, Cp1252 };
+
+// The encoding of a document by its byte order mark or declaration; nullopt for one this
+// reader does not know (or one that contradicts the bytes).
+std::optional<Encoding> encodingOf(std::string_view b, std::size_t& bom) {
+    bom = 0;
+    if (b.substr(0, 3) == "\xEF\xBB\xBF") {
+        bom = 3;
+        return Encoding::Utf8;
+    }
+    if (b.substr(0, 2) == "\xFF\xFE" || b.substr(0, 2) == std::string_view("<\0", 2)) {
+        bom = b[0] == '<' ? 0 : 2;
+        return Encoding::Utf16Le;
+    }
+    if (b.substr(0, 2) == "\xFE\xFF" || b.substr(0, 2) == std::string_view("\0<", 2)) {
+        bom = b[0] == '\0' ? 0 : 2;
+        return Encoding::Utf16Be;
+    }
+    if (b.substr(0, 5) != "<?xml")
+        return Encoding::Utf8;
+    const std::string_view decl = b.substr(0, b.find("?>"));
+    const std::size_t at = decl.find("encoding");
+    if (at == std::string_view::npos)
+        return Encoding::Utf8;
+    const std::size_t open = decl.find_first_of("\"'", at);
+    const std::size_t close =
+        open == std::string_view::npos ? open : decl.find(decl[open], open + 1);
+    if (close == std::string_view::npos)
+        return Encoding::Utf8;  // the declaration's own fault is found by the check
+    const std::string_view name = decl.substr(open + 1, close - open - 1);
+    if (asciiIEquals(name, "UTF-8"))
+        return Encoding::Utf8;
+    if (asciiIEquals(name, "ISO-8859-1") || asciiIEquals(name, "latin1"))
+        return Encoding::Latin1;
+    if (asciiIEquals(name, "US-ASCII"))
+        return Encoding::Ascii;
+    if (asciiIEquals(name, "windows-1252") || asciiIEquals(name, "cp1252") ||
+        asciiIEquals(name, "x-cp1252"))
+        return Encoding::Cp1252;
+    return std::nullopt;
+}
+
+// The UTF-8 text of a document (up to a fault of its encoding).
+struct Decoded {
+    std::string text;
+    std::optional<XmlFault> fault;  // bytes that are no text of the encoding
+};
+
+Decoded decode(std::string_view b, Encoding e, std::size_t bom) {
+    Decoded d;
+    switch (e) {
+        case Encoding::Utf8:
+            d.text.assign(b);  // the check judges UTF-8 itself
+            return d;
+        case Encoding::Latin1:
+        case Encoding::Ascii:
+            d.text.reserve(b.size() + b.size() / 8);
+            for (std::size_t i = 0; i < b.size(); ++i) {
+                const auto c = static_cast<unsigned char>(b[i]);
+                if (e == Encoding::Ascii && c >= 0x80) {
+                    d.fault = XmlFault{i, 1, "a byte that is not US-ASCII"};
+                    return d;
+                }
+                appendUtf8(d.text, c);
+            }
+            return d;
+        case Encoding::Cp1252:
+            d.text = cp1252ToUtf8(b);
+            return d;
+        case Encoding::Utf16Le:
+        case Encoding::Utf16Be: {
+            const bool le = e == Encoding::Utf16Le;
+            auto unit = [&](std::size_t i) {
+                const auto lo = static_cast<unsigned char>(b[i + (le ? 0 : 1)]);
+                const auto hi = static_cast<unsigned char>(b[i + (le ? 1 : 0)]);
+                return static_cast<char32_t>(hi << 8 | lo);
+            };
+            for (std::size_t i = bom; i < b.size(); i += 2) {
+                if (i + 1 >= b.size()) {
+                    d.fault = XmlFault{i, 1, "not well-formed (invalid token)"};
+                    return d;
+                }
+                char32_t u = unit(i);
+                if (u >= 0xD800 && u <= 0xDBFF && i + 3 < b.size() && unit(i + 2) >= 0xDC00 &&
+                    unit(i + 2) <= 0xDFFF) {
+                    u = 0x10000 + ((u - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+                    i += 2;
+                } else if (u >= 0xD800 && u <= 0xDFFF) {
+                    d.fault = XmlFault{i, 1, "not well-formed (invalid token)"};
+                    return d;
+                }
+                appendUtf8(d.text, u);
+            }
+            return d;
+        }
+    }
+    return d;
+}
+
+// The document offset of a byte of its UTF-8 text.
+std::size_t documentOffset(std::string_view text, std::size_t utf8Offset, Encoding e,
+                           std::size_t bom) {
+    if (e == Encoding::Utf8)
+        return utf8Offset;
+    std::size_t at = bom;
+    for (std::size_t pos = 0; pos < utf8Offset && pos < text.size();) {
+        const long cp = decodeUtf8(text, pos);
+        if (e == Encoding::Utf16Le || e == Encoding::Utf16Be)
+            at += cp >= 0x10000 ? 4 : 2;
+        else
+            ++at;
+    }
+    return at;
+}
+
 }  // namespace
 
-std::optional<XmlFault> findXmlFault(std::string_view bytes, const char* encoding) {
+std::optional<XmlFault> findXmlFault(std::string_view bytes) {
+    std::size_t bom = 0;
+    const auto encoding = encodingOf(bytes, bom);
+    if (!encoding)
+        return XmlFault{0, 1, "unknown encoding"};
+    Decoded d = decode(bytes, *encoding, bom);
+    if (d.fault) {
+        d.fault->line =
+            1 + static_cast<std::size_t>(std::count(d.text.begin(), d.text.end(), '\n'));
+        return d.fault;
+    }
+    auto fault = findUtf8XmlFault(d.text);
+    if (fault)
+        fault->offset = documentOffset(d.text, fault->offset, *encoding, bom);
+    return fault;
+}
+
+std::optional<XmlFault> findXmlFaultWithExpat(std::string_view bytes, const char* encoding) {
     const std::unique_ptr<XML_ParserStruct, ParserFree> parser(XML_ParserCreate(encoding));
     if (!parser)
         throw std::bad_alloc();

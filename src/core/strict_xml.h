@@ -14,20 +14,24 @@ struct XmlFault {
     std::string description;  // the parser's words (English)
 };
 
-// Checks bytes with a conforming XML 1.0 parser (expat). encoding overrides the document's
-// own declaration ("UTF-8", "UTF-16", "ISO-8859-1", "US-ASCII", "windows-1252"); nullptr
-// follows the declaration, a byte order mark or else UTF-8, as XML prescribes. Besides UTF-8,
-// UTF-16, ISO-8859-1 and US-ASCII a document may declare "windows-1252" ("cp1252",
-// "x-cp1252"; the five bytes the code page leaves undefined are the C1 controls, as in
-// cp1252ToUtf8) or "latin1". Beyond well-formedness it refuses what a reader that builds its
-// tree with pugixml would read differently: entity declarations, attribute defaults declared
-// in a document type declaration, and external document type definitions (whose entities the
-// parser cannot see). Returns the first fault, or nullopt for a good document.
-std::optional<XmlFault> findXmlFault(std::string_view bytes, const char* encoding = nullptr);
+// Checks a document: its bytes are decoded by their byte order mark or declaration (UTF-8,
+// the default; UTF-16; ISO-8859-1 or "latin1"; US-ASCII; "windows-1252", "cp1252" or
+// "x-cp1252", whose five undefined bytes are the C1 controls, as in cp1252ToUtf8; any other
+// encoding is refused) and the text is judged against XML 1.0 (fifth edition) by
+// findUtf8XmlFault. The fault's offset is counted in the document's own bytes.
+std::optional<XmlFault> findXmlFault(std::string_view bytes);
 
-// The verdict of findXmlFault(utf8, "UTF-8"), reached for a document without a document
-// type declaration in one pass that builds nothing (several times faster than the full
-// parser, for large table files); a document with one goes to the full parser.
+// The verdict on UTF-8 text, in one pass that builds nothing. A document with a document
+// type declaration goes to findXmlFaultWithExpat, which also refuses what a reader that
+// builds its tree with pugixml would read differently: entity declarations, attribute
+// defaults declared in the document type declaration, external document type definitions.
 std::optional<XmlFault> findUtf8XmlFault(std::string_view utf8);
+
+// Checks bytes with expat, a conforming XML 1.0 parser (whose names follow the earlier
+// editions of XML 1.0), under the rules above. encoding overrides the document's own
+// declaration ("UTF-8", "UTF-16", "ISO-8859-1", "US-ASCII", "windows-1252"); nullptr follows
+// the declaration, a byte order mark or else UTF-8.
+std::optional<XmlFault> findXmlFaultWithExpat(std::string_view bytes,
+                                              const char* encoding = nullptr);
 
 }  // namespace vexora

@@ -445,7 +445,7 @@ std::optional<XmlFault> findUtf8XmlFault(std::string_view utf8) {
     try {
         Scanner(utf8).document();
     } catch (const NeedsFullParser&) {
-        return findXmlFault(utf8, "UTF-8");
+        return findXmlFaultWithExpat(utf8, "UTF-8");
     } catch (const Fault& f) {
         const std::size_t at = std::min(f.at, utf8.size());
         std::size_t line = 1;
