@@ -92,22 +92,9 @@ void XMLCALL onSkippedEntity(void* data, const XML_Char* name, int) {
 
 enum class Encoding { Utf8, Utf16Le, Utf16Be, Latin1, Ascii, Cp1252 };
 
-// The encoding of a document by its byte order mark or declaration; nullopt for one this
-// reader does not know (or one that contradicts the bytes).
-std::optional<Encoding> encodingOf(std::string_view b, std::size_t& bom) {
-    bom = 0;
-    if (b.substr(0, 3) == "\xEF\xBB\xBF") {
-        bom = 3;
-        return Encoding::Utf8;
-    }
-    if (b.substr(0, 2) == "\xFF\xFE" || b.substr(0, 2) == std::string_view("<\0", 2)) {
-        bom = b[0] == '<' ? 0 : 2;
-        return Encoding::Utf16Le;
-    }
-    if (b.substr(0, 2) == "\xFE\xFF" || b.substr(0, 2) == std::string_view("\0<", 2)) {
-        bom = b[0] == '\0' ? 0 : 2;
-        return Encoding::Utf16Be;
-    }
+// The encoding an 8-bit document's declaration names (UTF-8 without one); nullopt for
+// one this reader does not know.
+std::optional<Encoding> declaredEncoding(std::string_view b) {
     if (b.substr(0, 5) != "<?xml")
         return Encoding::Utf8;
     const std::string_view decl = b.substr(0, b.find("?>"));
@@ -130,6 +117,27 @@ std::optional<Encoding> encodingOf(std::string_view b, std::size_t& bom) {
         asciiIEquals(name, "x-cp1252"))
         return Encoding::Cp1252;
     return std::nullopt;
+}
+
+// The encoding of a document by its byte order mark or declaration; nullopt for one this
+// reader does not know, or a declaration that contradicts the mark.
+std::optional<Encoding> encodingOf(std::string_view b, std::size_t& bom) {
+    bom = 0;
+    if (b.substr(0, 3) == "\xEF\xBB\xBF") {
+        bom = 3;
+        if (declaredEncoding(b.substr(3)) != Encoding::Utf8)
+            return std::nullopt;
+        return Encoding::Utf8;
+    }
+    if (b.substr(0, 2) == "\xFF\xFE" || b.substr(0, 2) == std::string_view("<\0", 2)) {
+        bom = b[0] == '<' ? 0 : 2;
+        return Encoding::Utf16Le;
+    }
+    if (b.substr(0, 2) == "\xFE\xFF" || b.substr(0, 2) == std::string_view("\0<", 2)) {
+        bom = b[0] == '\0' ? 0 : 2;
+        return Encoding::Utf16Be;
+    }
+    return declaredEncoding(b);
 }
 
 // The UTF-8 text of a document (up to a fault of its encoding).

@@ -340,8 +340,15 @@ void appendParams(std::string& out, const TableData& t) {
 // mark or encoding="UTF-8" mean UTF-8; a declaration without encoding (or no declaration)
 // means Windows-1252; ISO-8859-1 and US-ASCII are read as what they are.
 const char* declaredEncoding(std::string_view bytes) {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        // A byte order mark: a declaration may only confirm it.
+        const std::string_view rest = bytes.substr(3);
+        if (rest.substr(0, 5) == "<?xml" &&
+            rest.substr(0, rest.find("?>")).find("encoding") != std::string_view::npos &&
+            std::string_view(declaredEncoding(rest)) != "UTF-8")
+            throw TableError("the byte order mark says UTF-8, the declaration does not");
         return "UTF-8";
+    }
     if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")
         throw TableError("UTF-16 text is not a table file form this program reads");
     std::size_t p = bytes.find_first_not_of(" \t\r\n");

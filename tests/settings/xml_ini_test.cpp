@@ -482,6 +482,8 @@ TEST_F(XmlIniTest, NotWellFormedXml10_ConstructorFailsNamingFileAndOffset) {
         {"invalid UTF-8", ok + "<QX_XmlIni><S k=\"Citt\xE0\"/></QX_XmlIni>"},
         {"bytes of no declared encoding",
          "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?><QX_XmlIni><S k=\"\xA4\"/></QX_XmlIni>"},
+        {"byte order mark against the declaration",
+         "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-4\"?><QX_XmlIni/>"},
         {"attribute repeated", "<QX_XmlIni><S k=\"1\" k=\"1\"/></QX_XmlIni>"},
         {"second root", "<QX_XmlIni/><QX_XmlIni/>"},
         {"raw < in a value", "<QX_XmlIni><S k=\"a<b\"/></QX_XmlIni>"},
