@@ -78,8 +78,10 @@ public:
         if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
             return {};
         // No write bit at all marks a file read-only even for root, who passes access().
-        if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
+        if ((st.st_mode & 0222) == 0)
             return "il file \u00e8 di sola lettura";
+        if (::access(target.c_str(), W_OK) != 0)
+            return systemText(errno);
         return {};
     }
 
