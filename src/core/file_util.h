@@ -45,9 +45,10 @@ std::unique_ptr<SaveSteps> systemSaveSteps();
 
 // Writes bytes to a new temporary file beside path, puts it on the disk and renames it
 // over path, so that readers, a crash or a full disk leave the old or the new content,
-// never a torn file. A read-only file is not replaced. On failure returns false, leaves
-// path and its folder as they were (the temporary file removed) and fills *error, when
-// given, with a message that names path.
+// never a torn file. A read-only file is not replaced. On failure returns false and fills
+// *error, when given, with a message that names path; path and its folder are left as
+// they were (the temporary file removed), except when only the folder's sync after the
+// rename failed: path then holds the new content.
 bool writeFileAtomically(const std::string& path, std::string_view bytes,
                          std::string* error = nullptr);
 // Same, through the given steps.

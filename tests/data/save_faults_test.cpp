@@ -19,7 +19,7 @@ using namespace vexora::test;
 
 namespace {
 
-constexpr int kRows = 500;
+constexpr int kRows = 200;
 
 // A history whose every save marks another third of the rows as printed on exam-like
 // sheets and writes the version into each row's Info, so that a file mixing two saves

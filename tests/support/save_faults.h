@@ -195,9 +195,10 @@ inline long runToSystemCall(pid_t child, long k, int marks) {
 }  // namespace detail
 
 // Runs `rounds` children one after the other. Each calls save(version) with growing
-// versions without end and is killed (SIGKILL) within its first two saves: just before a
-// random one of their system calls, the only points where files change, when the child
-// can be traced (ptrace), otherwise at a random moment. After every kill check() tells
+// versions without end and is killed (SIGKILL) within its first two saves: just before
+// one of their system calls, the only points where files change, taken in random order
+// until each has been used, when the child can be traced (ptrace); otherwise at a
+// random moment. After every kill check() tells
 // what is wrong with the files (empty when they are whole and readable); the first
 // problem fails the test and ends the rounds.
 inline KillTally killDuringSaves(int rounds, unsigned seed, const std::filesystem::path& folder,
@@ -245,8 +246,13 @@ inline KillTally killDuringSaves(int rounds, unsigned seed, const std::filesyste
     tally.atSystemCalls = callsOfTwoSaves > 0;
     tally.systemCallsOfTwoSaves = callsOfTwoSaves;
 
+    // Every system call of the two saves is a kill point, in random order, before any
+    // is used twice.
     std::mt19937 rng(seed);
-    std::uniform_int_distribution<long> call(1, std::max(callsOfTwoSaves, 1L));
+    std::vector<long> points;
+    for (long k = 1; k <= callsOfTwoSaves; ++k)
+        points.push_back(k);
+    std::shuffle(points.begin(), points.end(), rng);
     std::uniform_int_distribution<long long> delay(0, 2 * oneSave.count() + 1);
     for (int r = 1; r <= rounds; ++r) {
         int marks[2];
@@ -257,7 +263,8 @@ inline KillTally killDuringSaves(int rounds, unsigned seed, const std::filesyste
         }
         std::string seen;
         if (tally.atSystemCalls) {
-            if (detail::runToSystemCall(child, call(rng), marks[0]) < 0) {
+            const long k = points[static_cast<std::size_t>(r - 1) % points.size()];
+            if (detail::runToSystemCall(child, k, marks[0]) < 0) {
                 finish(child);
                 ::close(marks[0]);
                 ADD_FAILURE() << "round " << r << ": the traced child ended by itself";
@@ -363,6 +370,7 @@ inline int expectFullDiskAtAnyByteRefused(const SavedFileMaker& make,
     }
     EXPECT_EQ(f->save(3), "");
     EXPECT_EQ(f->check(), "");
+    testing::Test::RecordProperty("refused_saves", refused);
     return refused;
 }
 
@@ -458,7 +466,7 @@ inline void expectKilledSavesLeaveWholeFiles(const SavedFileMaker& make,
     // for the test to mean anything.
     EXPECT_GE(tally.midSave, rounds / 4) << "kills mid-save: " << tally.midSave;
     if (tally.atSystemCalls) {
-        EXPECT_GE(tally.leftTemporaries, rounds / 20) << "kills while writing";
+        EXPECT_GT(tally.leftTemporaries, 0) << "no kill while the new file was written";
     }
     testing::Test::RecordProperty("system_calls_of_two_saves",
                                   static_cast<int>(tally.systemCallsOfTwoSaves));
