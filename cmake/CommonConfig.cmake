@@ -65,6 +65,10 @@ function(vexora_test name)
   endif()
   # One variable only: a list here would be split into separate properties. The
   # sanitizer options come from the environment (.ci/run sets them).
-  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60
+  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "-Faults*:*/Faults*"
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  # Fault-injection suites (named Faults...) carry the label "faults": ctest -L faults
+  # runs them alone.
+  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "Faults*:*/Faults*"
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS faults)
 endfunction()

@@ -6,6 +6,7 @@
 
 #include <chrono>
 
+#include "core/folder_lock.h"
 #include "ui/fonts.h"
 
 namespace vexora::app {
@@ -86,7 +87,17 @@ void Program::AppEventsException(const std::string& message) {
 
 int runWindowProgram(int argc, char** argv) {
     VexoraApplication app(argc, argv);
-    Program program(withTrailingSeparator(executableFolder()));
+    const std::string folder = withTrailingSeparator(executableFolder());
+    // One program per folder, or two would interleave their saves of the same files. A
+    // folder that cannot hold the lock file cannot hold the settings either: the program
+    // starts and reports those writes as they fail.
+    const FolderLock lock(folder);
+    if (lock.state() == FolderLock::State::InUse) {
+        QMessageBox::critical(nullptr, QStringLiteral("Vexora"),
+                              QString::fromStdString(lock.refusalMessage()));
+        return 1;
+    }
+    Program program(folder);
     app.setExceptionHandler([&program](const std::string& m) { program.AppEventsException(m); });
     program.mainWindow().show();
     return app.exec();

@@ -13,6 +13,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -20,7 +21,8 @@ namespace vexora {
 namespace {
 
 void setError(std::string* error, std::string text) {
-    if (error) *error = std::move(text);
+    if (error)
+        *error = std::move(text);
 }
 
 std::string temporaryNameBeside(const std::string& path) {
@@ -47,7 +49,194 @@ std::string windowsErrorText(DWORD code) {
 }
 #endif
 
+// The folder part of a path ("." for a bare name).
+std::string folderOf(const std::string& path) {
+#ifdef _WIN32
+    const std::size_t slash = path.find_last_of("\\/");
+#else
+    const std::size_t slash = path.rfind('/');
+#endif
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
+#ifndef _WIN32
+std::string systemText(int code) {
+    return std::strerror(code);
+}
+
+class PosixSaveSteps final : public SaveSteps {
+public:
+    ~PosixSaveSteps() override {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+
+    std::string refusal(const std::string& target) override {
+        struct stat st {};
+        if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            return {};
+        // No write bit at all marks a file read-only even for root, who passes access().
+        if ((st.st_mode & 0222) == 0)
+            return "il file \u00e8 di sola lettura";
+        if (::access(target.c_str(), W_OK) != 0)
+            return systemText(errno);
+        return {};
+    }
+
+    bool create(const std::string& temp, const std::string& target, std::string& why) override {
+        fd_ = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0) {
+            why = systemText(errno);
+            return false;
+        }
+        struct stat st {};
+        if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::fchmod(fd_, st.st_mode & 07777) != 0) {
+            // The new file keeps the default permissions; the content matters more.
+        }
+        return true;
+    }
+
+    std::size_t write(const char* data, std::size_t size, std::string& why) override {
+        for (;;) {
+            const ssize_t w = ::write(fd_, data, size);
+            if (w > 0)
+                return static_cast<std::size_t>(w);
+            if (w < 0 && errno == EINTR)
+                continue;
+            why = w < 0 ? systemText(errno) : "nessun byte scritto";
+            return 0;
+        }
+    }
+
+    bool flush(std::string& why) override {
+        if (::fsync(fd_) == 0)
+            return true;
+        why = systemText(errno);
+        return false;
+    }
+
+    bool close(std::string& why) override {
+        const int fd = fd_;
+        fd_ = -1;
+        if (fd < 0 || ::close(fd) == 0)
+            return true;
+        why = systemText(errno);
+        return false;
+    }
+
+    bool replace(const std::string& from, const std::string& to, std::string& why) override {
+        if (::rename(from.c_str(), to.c_str()) == 0)
+            return true;
+        why = systemText(errno);
+        return false;
+    }
+
+    bool syncFolder(const std::string& folder, std::string& why) override {
+        const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir < 0) {
+            // A folder gone since the rename took the new file with it; one that only
+            // cannot be opened for reading keeps it, unsynced.
+            if (errno != ENOENT)
+                return true;
+            why = systemText(errno);
+            return false;
+        }
+        bool ok = ::fsync(dir) == 0 || errno == EINVAL || errno == EROFS || errno == ENOTSUP;
+        if (!ok)
+            why = systemText(errno);
+        ::close(dir);
+        return ok;
+    }
+
+    void remove(const std::string& path) override { ::unlink(path.c_str()); }
+
+private:
+    int fd_ = -1;
+};
+#else
+class WindowsSaveSteps final : public SaveSteps {
+public:
+    ~WindowsSaveSteps() override {
+        if (h_ != INVALID_HANDLE_VALUE)
+            ::CloseHandle(h_);
+    }
+
+    std::string refusal(const std::string& target) override {
+        const DWORD a = ::GetFileAttributesW(pathFromUtf8(target).c_str());
+        if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY) &&
+            (a & FILE_ATTRIBUTE_READONLY))
+            return "il file \u00e8 di sola lettura";
+        return {};
+    }
+
+    bool create(const std::string& temp, const std::string&, std::string& why) override {
+        h_ = ::CreateFileW(pathFromUtf8(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h_ != INVALID_HANDLE_VALUE)
+            return true;
+        why = windowsErrorText(::GetLastError());
+        return false;
+    }
+
+    std::size_t write(const char* data, std::size_t size, std::string& why) override {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+        DWORD w = 0;
+        if (!::WriteFile(h_, data, chunk, &w, nullptr)) {
+            why = windowsErrorText(::GetLastError());
+            return 0;
+        }
+        if (w == 0)
+            why = windowsErrorText(ERROR_WRITE_FAULT);
+        return w;
+    }
+
+    // FlushFileBuffers is the fsync of Windows: the bytes are on disk before the rename.
+    bool flush(std::string& why) override {
+        if (::FlushFileBuffers(h_))
+            return true;
+        why = windowsErrorText(::GetLastError());
+        return false;
+    }
+
+    bool close(std::string& why) override {
+        const HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        if (h == INVALID_HANDLE_VALUE || ::CloseHandle(h))
+            return true;
+        why = windowsErrorText(::GetLastError());
+        return false;
+    }
+
+    bool replace(const std::string& from, const std::string& to, std::string& why) override {
+        if (::MoveFileExW(pathFromUtf8(from).c_str(), pathFromUtf8(to).c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        why = windowsErrorText(::GetLastError());
+        return false;
+    }
+
+    // MOVEFILE_WRITE_THROUGH has put the rename on the disk already.
+    bool syncFolder(const std::string&, std::string&) override { return true; }
+
+    void remove(const std::string& path) override { ::DeleteFileW(pathFromUtf8(path).c_str()); }
+
+private:
+    HANDLE h_ = INVALID_HANDLE_VALUE;
+};
+#endif
+
 }  // namespace
+
+std::unique_ptr<SaveSteps> systemSaveSteps() {
+#ifdef _WIN32
+    return std::make_unique<WindowsSaveSteps>();
+#else
+    return std::make_unique<PosixSaveSteps>();
+#endif
+}
 
 std::filesystem::path pathFromUtf8(std::string_view utf8) {
 #ifdef _WIN32
@@ -80,89 +269,53 @@ std::string utf8FromPath(const std::filesystem::path& path) {
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
-    const std::string tmp = temporaryNameBeside(path);
-#ifndef _WIN32
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        setError(error, "Impossibile creare il file " + tmp + ": " + std::strerror(errno));
+    const std::unique_ptr<SaveSteps> steps = systemSaveSteps();
+    return writeFileAtomically(path, bytes, error, *steps);
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* error,
+                         SaveSteps& steps) {
+    const auto fail = [&](std::string_view what, const std::string& why) {
+        setError(error, std::string(what) + path + ": " + why);
         return false;
-    }
+    };
+    if (const std::string refused = steps.refusal(path); !refused.empty())
+        return fail("Impossibile sostituire il file ", refused);
+    const std::string temp = temporaryNameBeside(path);
+    std::string why;
+    if (!steps.create(temp, path, why))
+        return fail("Impossibile creare il file ", why);
+    bool ok = true;
     std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            const int e = errno;
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            setError(error, "Impossibile scrivere il file " + path + ": " + std::strerror(e));
-            return false;
-        }
-        done += static_cast<std::size_t>(w);
+    while (ok && done < bytes.size()) {
+        const std::size_t left = bytes.size() - done;
+        const std::size_t n = steps.write(bytes.data() + done, left, why);
+        ok = n > 0;
+        done += std::min(n, left);
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        const int e = errno;
-        ::unlink(tmp.c_str());
-        setError(error, "Impossibile scrivere il file " + path + ": " + std::strerror(e));
-        return false;
+    if (ok && !steps.flush(why))
+        ok = false;
+    std::string closeWhy;
+    if (!steps.close(closeWhy) && ok) {
+        ok = false;
+        why = closeWhy;
     }
-    std::error_code ec;
-    std::filesystem::rename(tmp, path, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(tmp, ignored);
-        setError(error, "Impossibile sostituire il file " + path + ": " + ec.message());
-        return false;
+    if (!ok) {
+        steps.remove(temp);
+        return fail("Impossibile scrivere il file ", why.empty() ? "scrittura interrotta" : why);
     }
-#else
-    const std::filesystem::path target = pathFromUtf8(path);
-    const std::filesystem::path temp = pathFromUtf8(tmp);
-    const HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        setError(error,
-                 "Impossibile creare il file " + tmp + ": " + windowsErrorText(::GetLastError()));
-        return false;
+    if (!steps.replace(temp, path, why)) {
+        steps.remove(temp);
+        return fail("Impossibile sostituire il file ", why);
     }
-    std::size_t done = 0;
-    bool written = true;
-    while (written && done < bytes.size()) {
-        const DWORD chunk =
-            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
-        DWORD w = 0;
-        written = ::WriteFile(h, bytes.data() + done, chunk, &w, nullptr) && w > 0;
-        done += w;
-    }
-    // FlushFileBuffers is the fsync of Windows: the bytes are on disk before the rename.
-    written = written && ::FlushFileBuffers(h);
-    DWORD writeError = written ? 0 : ::GetLastError();
-    if (!::CloseHandle(h) && written)
-        writeError = ::GetLastError();
-    if (writeError || !written) {
-        ::DeleteFileW(temp.c_str());
-        setError(error, "Impossibile scrivere il file " + path + ": " +
-                            windowsErrorText(writeError ? writeError : ERROR_WRITE_FAULT));
-        return false;
-    }
-    if (!::MoveFileExW(temp.c_str(), target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const DWORD e = ::GetLastError();
-        ::DeleteFileW(temp.c_str());
-        setError(error, "Impossibile sostituire il file " + path + ": " + windowsErrorText(e));
-        return false;
-    }
-#endif
+    if (!steps.syncFolder(folderOf(path), why))
+        return fail("Impossibile registrare sul disco il file ", why);
     return true;
 }
 
-bool copyFileReplacing(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-    return ::CopyFileW(pathFromUtf8(from).c_str(), pathFromUtf8(to).c_str(), FALSE);
-#else
-    std::error_code ec;
-    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
-    return !ec;
-#endif
+bool copyFileReplacing(const std::string& from, const std::string& to, std::size_t maxBytes) {
+    const std::optional<std::string> bytes = readWholeFile(from, maxBytes);
+    return bytes && writeFileAtomically(to, *bytes);
 }
 
 std::optional<std::string> readWholeFile(const std::string& path, std::size_t maxBytes,

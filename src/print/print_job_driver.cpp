@@ -4,6 +4,8 @@
 #include <charconv>
 #include <exception>
 
+#include "print/unsaved_marks.h"
+
 namespace vexora::print {
 namespace {
 
@@ -213,8 +215,13 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
         printAnswerKey();
     result.interrupted = interrupted;
 
-    if (!result.printedLabels.empty() && platform_.fileExists(data_.FilePrintr)) {
+    // Saved even when the file went away during the run: the table holds every row.
+    if (!result.printedLabels.empty()) {
         result.saved = data_.SavePrintDb(data_.FilePrintr);
+        // With CkNoExceptMsg SavePrintDb only logs: the user is told all the same, or the
+        // printed questions would come back on later sheets without a word.
+        if (!result.saved && rep_.switches.CkNoExceptMsg)
+            rep_.ui.messageBox(unsavedMarksMessage(data_.FilePrintr, result.printedLabels));
         report(100, (n + 1) * 10, -1, none,
                "Salvataggio database di stampa e riconteggio domande...");
         data_.CaricaArgomenti(data_.FileArgmnt, true);

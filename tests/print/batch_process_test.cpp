@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "core/folder_lock.h"
 #include "data/table_file.h"
 #include "support/temp_dir.h"
 
@@ -233,4 +234,42 @@ TEST_F(BatchProcess, FailuresAreExplainedOnStderrAndProgressKeepsOneLinePerSheet
 
     // The batch command has no window: it leaves the window position alone.
     EXPECT_EQ(slurp(dir.file("Vexora.ini")).find("Pos. finestra"), std::string::npos);
+}
+
+TEST_F(BatchProcess, FolderInUseByAnotherProgramIsRefusedUntilItEnds) {
+    // Another program on the folder: a child holding its lock, killed afterwards.
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        const vexora::FolderLock lock(dir.folder());
+        const char c = lock.held() ? 'h' : 'n';
+        if (write(ready[1], &c, 1) == 1) {
+            for (;;)
+                pause();
+        }
+        _exit(2);
+    }
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    close(ready[0]);
+    close(ready[1]);
+    ASSERT_EQ(c, 'h');
+    const std::string settings = slurp(dir.file("Vexora.ini"));
+    const std::string history = slurp(dir.file("NQP2016.QXD"));
+
+    const Outcome refused = batch({"--category", "AB", "--kind", "esame", "--pdf"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err,
+              "vexora-batch: " + vexora::folderInUseMessage(dir.folder(), holder) + "\n");
+    EXPECT_EQ(slurp(dir.file("Vexora.ini")), settings);
+    EXPECT_EQ(slurp(dir.file("NQP2016.QXD")), history);
+    EXPECT_FALSE(fs::exists(dir.file("AB_ESAE001.pdf")));
+
+    kill(holder, SIGKILL);
+    waitExit(holder);
+    const Outcome after = batch({"--category", "AB", "--kind", "esame", "--pdf"});
+    EXPECT_EQ(after.exitCode, 0) << after.err;
+    EXPECT_TRUE(fs::exists(dir.file("AB_ESAE001.pdf")));
 }

@@ -20,6 +20,7 @@
 #include "batch_options.h"
 #include "compose/sheet_composer.h"
 #include "core/error_report.h"
+#include "core/folder_lock.h"
 #include "core/platform.h"
 #include "core/program_state.h"
 #include "core/run_log.h"
@@ -68,6 +69,12 @@ int run(const batch::BatchOptions& opt, int argc, char** argv) {
     if (!fs::is_directory(folder)) {
         std::fprintf(stderr, "vexora-batch: la cartella %s non esiste\n", folder.c_str());
         return kUsage;
+    }
+    // One program per folder: two would interleave their saves of the same history.
+    const FolderLock lock(folder);
+    if (lock.state() == FolderLock::State::InUse) {
+        std::fprintf(stderr, "vexora-batch: %s\n", lock.refusalMessage().c_str());
+        return kNothing;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
