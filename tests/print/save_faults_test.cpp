@@ -124,8 +124,19 @@ TEST_P(FaultsPrintSaves, ReadOnlyFolderIsRefused) {
     expectReadOnlyFolderRefused(GetParam().make, folder);
 }
 
-TEST_P(FaultsPrintSaves, ReadOnlyFileIsRefused) {
-    expectReadOnlyFileRefused(GetParam().make, folder);
+TEST_P(FaultsPrintSaves, ReadOnlyEarlierOutputIsKeptAndTheNewOneWrittenBeside) {
+    // Outputs are never replaced: a read-only earlier one stays as it is, and the new one
+    // goes beside it under a free name.
+    namespace fs = std::filesystem;
+    fs::create_directories(folder);
+    auto f = GetParam().make(folder);
+    ASSERT_EQ(f->save(1), "");
+    const std::string before = bytesOf(f->file());
+    fs::permissions(f->file(), fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_EQ(f->save(2), "");
+    fs::permissions(f->file(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(bytesOf(f->file()), before);
+    EXPECT_EQ(f->check(), "");
 }
 
 TEST_P(FaultsPrintSaves, KilledSavesLeaveWholeFiles) {
