@@ -21,21 +21,6 @@ namespace {
 constexpr int kOuterWidth = 460;
 constexpr int kOuterHeight = 220;
 
-// The rounded white panel that holds the controls.
-class RoundedPanel : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        p.setBrush(palette().color(QPalette::Base));
-        p.drawRoundedRect(QRectF(rect()), 8, 8);
-    }
-};
-
 }  // namespace
 
 TFormProgress::TFormProgress(QWidget* mainWindow, const Reporting& reporting)

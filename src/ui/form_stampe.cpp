@@ -54,21 +54,6 @@ QLabel* label(const QString& name, const QString& text, QWidget* parent, const Q
     return l;
 }
 
-// PnBack: the white panel with rounded corners that holds the pages.
-class RoundedBack : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(255, 255, 255));
-        p.drawRoundedRect(QRectF(rect()), kPanelRadius, kPanelRadius);
-    }
-};
-
 // A page (or picture) with its background drawn at its size; `rounded` clips it to the
 // back panel's corners, which the page covers exactly.
 class PictureWidget : public QWidget {
@@ -147,7 +132,7 @@ void TFormStampe::attach(TFormProgress& progress, compose::SheetComposer& compos
 // ---------------------------------------------------------------- construction
 
 void TFormStampe::buildFrame() {
-    pnBack_ = new RoundedBack(this);
+    pnBack_ = new RoundedPanel(this, kPanelRadius);
     pnBack_->setObjectName(QStringLiteral("PnBack"));
     pnBack_->setGeometry(kMargin, kMargin, kClientSize - 2 * kMargin,
                          kClientSize - kMargin - kBottom);

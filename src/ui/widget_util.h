@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPainter>
 #include <QPalette>
 #include <QString>
 #include <QWidget>
@@ -22,5 +23,23 @@ inline void setTextColour(QWidget* w, const QColor& c) {
     p.setColor(QPalette::Text, c);
     w->setPalette(p);
 }
+
+// A panel in the palette's base colour (white) with rounded corners (PnBack).
+class RoundedPanel : public QWidget {
+public:
+    explicit RoundedPanel(QWidget* parent, int radius = 8) : QWidget(parent), radius_(radius) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(palette().color(QPalette::Base));
+        p.drawRoundedRect(QRectF(rect()), radius_, radius_);
+    }
+
+private:
+    int radius_;
+};
 
 }  // namespace vexora::ui
