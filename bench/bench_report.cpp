@@ -135,13 +135,14 @@ void renderSheet(Fixture& f, ReportProject& project, ReportOutput& output) {
     project.SetEngine(&output);
     project.SetParam(QStringLiteral("NomeAutoscuola"), QStringLiteral("Autoscuola Bellavista"));
     project.SetParam(QStringLiteral("IndirizzoAutoscuola"), QStringLiteral("Via Roma 1, Città"));
-    std::vector<Page*> pages{project.FindPage(QStringLiteral("SchedaAB.Page1")),
+    std::vector<const Page*> pages{project.FindPage(QStringLiteral("SchedaAB.Page1")),
                              project.FindPage(QStringLiteral("SchedaAB.Page2"))};
     for (int n = 1; n <= kSlots; ++n) {
         project.SetParam(QStringLiteral("Domanda%1").arg(n), f.questions[std::size_t(n - 1)]);
-        Page* page = pages[std::size_t((n - 1) / kSlotsPerPage)];
-        if (Component* image = project.FindComponent(QStringLiteral("Figura%1").arg(n), page)) {
-            image->SetImage(f.figures[std::size_t(n - 1)]);
+        const Page* page = pages[std::size_t((n - 1) / kSlotsPerPage)];
+        if (const Component* image =
+                project.FindComponent(QStringLiteral("Figura%1").arg(n), page)) {
+            project.Values().Edit(*image).SetImage(f.figures[std::size_t(n - 1)]);
         }
     }
     project.Execute();

@@ -408,12 +408,17 @@ std::size_t SheetComposer::lastSheetMarkCount() const {
 }
 
 bool SheetComposer::UndoLastSheetMarks() {
+    const bool result = UndoSheetMarks(journal_);
+    journal_.clear();
+    return result;
+}
+
+bool SheetComposer::UndoSheetMarks(const std::vector<MarkChange>& changes) {
     rep_.trace("UDorvel/UndoLastSheetMarks");
-    if (journal_.empty())
+    if (changes.empty())
         return true;
     if (!qd_.CdsPrint || qd_.CdsPrint.get() != journalTable_ || !qd_.CdsPrint->Active()) {
         // The history the marks were made in is gone: nothing of this sheet is left.
-        journal_.clear();
         return false;
     }
     data::Table& t = *qd_.CdsPrint;
@@ -427,8 +432,8 @@ bool SheetComposer::UndoLastSheetMarks() {
             throw data::TableError("field \"IdMaster\" not found");
         const std::size_t keyIndex = t.FindFieldIndex("nRec").value_or(*idIndex);
         std::unordered_map<std::int64_t, std::vector<std::size_t>> byRow;
-        for (std::size_t i = 0; i < journal_.size(); ++i)
-            byRow[journal_[i].rowKey].push_back(i);
+        for (std::size_t i = 0; i < changes.size(); ++i)
+            byRow[changes[i].rowKey].push_back(i);
 
         // In the rows' own order, without range or filter, row r is visible row r: the
         // rows to undo are found in the raw data and reached by position.
@@ -458,7 +463,7 @@ bool SheetComposer::UndoLastSheetMarks() {
                 // holds what that change wrote, so a pair ends with what it held before
                 // the sheet unless someone changed it since.
                 for (auto e = entries->rbegin(); e != entries->rend(); ++e) {
-                    const MarkChange& c = journal_[*e];
+                    const MarkChange& c = changes[*e];
                     if (c.idMaster != id)
                         continue;
                     data::Field dt = t.FieldByName(c.dtField);
@@ -484,7 +489,6 @@ bool SheetComposer::UndoLastSheetMarks() {
         t.SetFiltered(wasFiltered);
     } catch (...) {
     }
-    journal_.clear();
     return result;
 }
 

@@ -122,6 +122,9 @@ public:
     // resets included). A pair changed since by someone else is left alone. False when
     // the history is no longer the one composed in, or on an error (reported).
     bool UndoLastSheetMarks();
+    // The same for the changes of an earlier sheet of this run (a copy of its
+    // lastSheetChanges()); a pair a later sheet changed again keeps the later value.
+    bool UndoSheetMarks(const std::vector<MarkChange>& changes);
 
 private:
     struct CategoryArrays {

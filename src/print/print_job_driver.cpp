@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <deque>
 #include <exception>
 
 #include "print/unsaved_marks.h"
@@ -114,18 +115,73 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
         progress_.Progress(0, 100, 0, (n + 3) * 10, progressTitle(m, TipoStampa), none);
     int gathered = 0;  // printed sheets in the accumulator, waiting for their answer key
 
+    // Outputs still being written when their call returned (PDF files drawn on worker
+    // threads): settled oldest first, each as if its call had just returned.
+    struct InFlight {
+        bool answerKey = false;
+        int numCorr = 0;
+        std::string label;
+        std::vector<compose::TCorrettPrint> keys;
+        std::vector<compose::MarkChange> marks;
+    };
+    std::deque<InFlight> inFlight;
+    const std::size_t pendingLimit = renderers_.beginRun();
+    struct EndRun {
+        SheetRenderers& renderers;
+        ~EndRun() { renderers.endRun(); }
+    } endRun{renderers_};
+
+    auto settleKey = [&](int numCorr, bool printed) {
+        if (printed) {
+            result.answerKeys.push_back(numCorr);
+        } else {
+            ++result.failedAnswerKeys;
+        }
+    };
     // Printed sheets are marked in the history: their key is produced even when the run
     // is being interrupted.
     auto printAnswerKey = [&] {
         interrupted =
             report(100, -1, -1, none, "Stampa per " + answerKeyText(gathered) + ", in corso...") ||
             interrupted;
-        if (renderers_.StampaCorrettore(m, gathered)) {
-            result.answerKeys.push_back(gathered);
+        const std::size_t before = renderers_.pendingOutputs();
+        const bool printed = renderers_.StampaCorrettore(m, gathered);
+        if (printed && renderers_.pendingOutputs() > before) {
+            inFlight.push_back({true, gathered, {}, {}, {}});
         } else {
-            ++result.failedAnswerKeys;
+            settleKey(gathered, printed);
         }
         gathered = 0;
+    };
+    // A printed sheet's key entries go into the next free block; a full accumulator
+    // makes its answer key at once.
+    auto gatherPrinted = [&](const std::string& label,
+                             const std::vector<compose::TCorrettPrint>& keys) {
+        auto acc = composer_.keyAccumulator(m);
+        const std::size_t base =
+            static_cast<std::size_t>(gathered) * static_cast<std::size_t>(slots);
+        for (std::size_t k = 0; k < keys.size() && base + k < acc.size(); ++k) {
+            acc[base + k] = keys[k];
+            acc[base + k].Scheda = label;
+        }
+        ++gathered;
+        result.printedLabels.push_back(label);
+        if (gathered == keyCapacity)
+            printAnswerKey();
+    };
+    auto settleOldest = [&] {
+        InFlight f = std::move(inFlight.front());
+        inFlight.pop_front();
+        const bool written = renderers_.settleOldest();
+        if (f.answerKey) {
+            settleKey(f.numCorr, written);
+        } else if (written) {
+            gatherPrinted(f.label, f.keys);
+        } else {
+            // The block was never taken; the label stays used.
+            ++result.failedSheets;
+            composer_.UndoSheetMarks(f.marks);
+        }
     };
 
     for (int i = 1; i <= n; ++i) {
@@ -159,16 +215,7 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
             int& counter = state_.counter(m, TipoStampa);
             const std::string label = sheetLabel(TipoStampa, counter);
             counter = counter >= 999 ? 1 : counter + 1;
-
-            // Gather the sheet's key entries into the next free block.
-            auto keys = composer_.sheetKeys(m);
-            auto acc = composer_.keyAccumulator(m);
-            const std::size_t base =
-                static_cast<std::size_t>(gathered) * static_cast<std::size_t>(slots);
-            for (std::size_t k = 0; k < keys.size() && base + k < acc.size(); ++k) {
-                acc[base + k] = keys[k];
-                acc[base + k].Scheda = label;
-            }
+            const auto keys = composer_.sheetKeys(m);
 
             if (progress_.Interruzione())
                 interrupted = true;
@@ -178,16 +225,17 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
                            "Avvio stampa per " + copiesText(request, rep_.switches.CkStampaSuPdf) +
                                " della scheda " + label + " in corso...");
             }
-            if (!interrupted)
+            bool pending = false;
+            if (!interrupted) {
+                const std::size_t before = renderers_.pendingOutputs();
                 printed = renderers_.StampaScheda(m, TipoStampa, label);
-            if (printed) {
-                ++gathered;
-                result.printedLabels.push_back(label);
-            } else {
-                // The block goes back to the next sheet; the label stays used.
-                for (std::size_t k = 0; k < keys.size() && base + k < acc.size(); ++k) {
-                    acc[base + k] = compose::TCorrettPrint{};
-                }
+                pending = printed && renderers_.pendingOutputs() > before;
+            }
+            if (pending) {
+                inFlight.push_back({false, 0, label, {keys.begin(), keys.end()},
+                                    composer_.lastSheetChanges()});
+            } else if (printed) {
+                gatherPrinted(label, {keys.begin(), keys.end()});
             }
         } else if (!interrupted) {
             report(100, -1, -1, none, "ERRORE sulla scheda n. " + index + ", non stampata...");
@@ -202,7 +250,9 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
                 progress_.Delay(500);
             }
         }
-        if (!interrupted && gathered > 0 && (gathered == keyCapacity || i == n))
+        while (inFlight.size() > pendingLimit)
+            settleOldest();
+        if (!interrupted && i == n && inFlight.empty() && gathered > 0)
             printAnswerKey();
 
         ui.processEvents();
@@ -211,8 +261,12 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
         if (interrupted)
             break;
     }
+    while (!inFlight.empty())
+        settleOldest();
     if (gathered > 0)
         printAnswerKey();
+    while (!inFlight.empty())
+        settleOldest();
     result.interrupted = interrupted;
 
     // Saved even when the file went away during the run: the table holds every row.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,15 @@ public:
     // StampaCorrettore + code: prints the answer key of the first numCorr accumulator
     // blocks; true on success.
     virtual bool StampaCorrettore(TModalitaQuiz category, int numCorr) = 0;
+
+    // A run of the driver begins: from now on a call may return true with its output
+    // still being written (pendingOutputs() grew), at most the returned number pending
+    // at once (0: none). settleOldest waits for the oldest pending output and tells
+    // whether it was written (a failure is reported there); endRun ends the run.
+    virtual std::size_t beginRun() { return 0; }
+    virtual std::size_t pendingOutputs() const { return 0; }
+    virtual bool settleOldest() { return true; }
+    virtual void endRun() {}
 };
 
 // What the user asked for: the texts of the sheet and copy fields and the copies

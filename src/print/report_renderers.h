@@ -18,6 +18,10 @@ public:
     bool StampaCorrettore(TModalitaQuiz category, int numCorr) override {
         return printer_.StampaCorrettore(category, numCorr, copies_);
     }
+    std::size_t beginRun() override { return printer_.beginRun(); }
+    std::size_t pendingOutputs() const override { return printer_.pendingOutputs(); }
+    bool settleOldest() override { return printer_.settleOldest(); }
+    void endRun() override { printer_.endRun(); }
 
 private:
     SheetPrinter& printer_;

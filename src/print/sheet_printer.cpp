@@ -140,7 +140,7 @@ void SheetPrinter::setUpOutput(const std::string& outputName, int copies, bool t
     }
 }
 
-Report* SheetPrinter::openTemplate(const std::string& reportName, bool twoSided) {
+const Report* SheetPrinter::openTemplate(const std::string& reportName, bool twoSided) {
     const std::string path = templatePath();
     if (platform_.fileExists(path)) {
         project_.SetProjectFile(qs(path));
@@ -155,11 +155,12 @@ Report* SheetPrinter::openTemplate(const std::string& reportName, bool twoSided)
     project_.SetUnits(report::DisplayUnit::Millimetre);
     project_.SetUnitsFactor(25.4);
     project_.SetEngine(&output_);
-    Report* report = project_.FindReport(name);
+    const Report* report = project_.FindReport(name);
     if (report) {
-        report->SetCopies(printer_ ? std::clamp(printer_->Copies(), 1, report::limits::kMaxCopies)
-                                   : output_.Copies());
-        report->SetDuplex(twoSided);
+        report::RunValues& values = project_.Values();
+        values.SetCopies(printer_ ? std::clamp(printer_->Copies(), 1, report::limits::kMaxCopies)
+                                  : output_.Copies());
+        values.SetDuplex(twoSided);
     }
     return report;
 }
@@ -172,11 +173,44 @@ void SheetPrinter::closeTemplate() noexcept {
     }
 }
 
-bool SheetPrinter::runAndClose() {
+bool SheetPrinter::runAndClose(std::function<void(const std::string&)> reportFailure) {
+    if (pipelined_ && output_.DefaultDest() == report::Destination::File) {
+        report::ReportOutput::FileRun run = project_.ExecuteLater();
+        if (!queue_)
+            queue_ = std::make_unique<OutputQueue>(outputWorkerCount());
+        queue_->submit(std::move(run));
+        pendingReports_.push_back(std::move(reportFailure));
+        return true;
+    }
     // False when the job was cancelled ("Interrompi"): nothing was printed.
     const bool complete = project_.Execute();
     closeTemplate();
     return complete;
+}
+
+std::size_t SheetPrinter::beginRun() {
+    const int workers = outputWorkerCount();
+    // One worker would only add hand-overs; one run more than workers keeps them all
+    // busy while the next sheet is composed.
+    pipelined_ = workers > 1;
+    return pipelined_ ? static_cast<std::size_t>(workers) + 1 : 0;
+}
+
+bool SheetPrinter::settleOldest() {
+    if (pendingReports_.empty() || !queue_)
+        return true;
+    const OutputQueue::Outcome outcome = queue_->takeOldest([this] { rep_.ui.processEvents(); });
+    auto reportFailure = std::move(pendingReports_.front());
+    pendingReports_.pop_front();
+    if (!outcome.written && !outcome.error.empty() && reportFailure)
+        reportFailure(outcome.error);
+    return outcome.written;
+}
+
+void SheetPrinter::endRun() {
+    while (!pendingReports_.empty())
+        settleOldest();
+    pipelined_ = false;
 }
 
 void SheetPrinter::missingFigureWarning(const SheetLayout& layout, const std::string& path) {
@@ -191,7 +225,7 @@ void SheetPrinter::missingFigureWarning(const SheetLayout& layout, const std::st
 }
 
 void SheetPrinter::placeFigure(TModalitaQuiz m, const SheetLayout& layout,
-                               const compose::TDomandaPrint& slot, Component& image) {
+                               const compose::TDomandaPrint& slot, const Component& image) {
     const std::string path =
         usesPlainFigurePath(layout.family)
             ? plainFigurePath(state_.figuresFolder, slot.Figura)
@@ -207,7 +241,7 @@ void SheetPrinter::placeFigure(TModalitaQuiz m, const SheetLayout& layout,
     // keeps the template's picture, as for a missing file.
     if (const auto loaded = LoadGraphicsFile(path, platform_, rep_)) {
         FitBitmap(*loaded, target);
-        image.SetImage(target);
+        project_.Values().Edit(image).SetImage(target);
     }
 }
 
@@ -247,25 +281,26 @@ bool SheetPrinter::StampaScheda(TModalitaQuiz m, TTipoDiStampa kind, std::string
         project_.SetParam(QStringLiteral("IndirizzoAutoscuola"), qs(state_.schoolAddress));
 
         const int pageCount = reportPages(m);
-        std::array<Page*, 4> pages{};
+        report::RunValues& values = project_.Values();
+        std::array<const Page*, 4> pages{};
         const Component* master = nullptr;
         const Component* masterX = nullptr;
         bool allPages = true;
         for (int p = 1; p <= pageCount; ++p) {
-            Page* page = project_.FindPage(qs(sheetPageName(m, p)));
+            const Page* page = project_.FindPage(qs(sheetPageName(m, p)));
             pages[static_cast<std::size_t>(p - 1)] = page;
             if (!page) {
                 allPages = false;
                 continue;
             }
-            page->SetGotoMode(1);
-            if (Component* name = page->FindComponent(qs(sheetLabelComponent(p)))) {
+            values.SetGotoMode(*page, 1);
+            if (const Component* name = page->FindComponent(qs(sheetLabelComponent(p)))) {
                 std::string text = L;
                 if (suffixedSheetLabels(layout.family)) {
                     text += '/';
                     text += static_cast<char>('a' + (p - 1));
                 }
-                name->SetText(qs(text));
+                values.Edit(*name).SetText(qs(text));
             }
             if (p == 1) {
                 master = page->FindComponent(QStringLiteral("FontMasterDom"));
@@ -278,10 +313,10 @@ bool SheetPrinter::StampaScheda(TModalitaQuiz m, TTipoDiStampa kind, std::string
         }
         // Widening and answer marks search every page; they need the whole report.
         const bool wholeReport = allPages;
-        const auto findOnPages = [&](const QString& name) -> Component* {
+        const auto findOnPages = [&](const QString& name) -> const Component* {
             for (int p = 0; p < pageCount; ++p) {
-                if (Page* page = pages[static_cast<std::size_t>(p)]) {
-                    if (Component* c = page->FindComponent(name))
+                if (const Page* page = pages[static_cast<std::size_t>(p)]) {
+                    if (const Component* c = page->FindComponent(name))
                         return c;
                 }
             }
@@ -295,17 +330,17 @@ bool SheetPrinter::StampaScheda(TModalitaQuiz m, TTipoDiStampa kind, std::string
         const int n_max = std::min(questionsPerSheet(m), static_cast<int>(sheet.size()));
         for (int n = 1; n <= n_max; ++n) {
             const compose::TDomandaPrint& slot = sheet[static_cast<std::size_t>(n - 1)];
-            Page* slotPage = pages[static_cast<std::size_t>(pageOfSlot(m, n) - 1)];
+            const Page* slotPage = pages[static_cast<std::size_t>(pageOfSlot(m, n) - 1)];
             const QString domanda = numbered("Domanda", n);
             const bool hasFigureName = !slot.Figura.empty();
             const bool figureNameBlank = trimBlanks(slot.Figura).empty();
 
             if (slotPage) {
-                if (Component* text = slotPage->FindComponent(domanda)) {
+                if (const Component* text = slotPage->FindComponent(domanda)) {
                     const std::size_t length = utf8Length(slot.Testo);
                     const bool longText =
                         hasFigureName ? length > kLongWithFigure : length > kLongWithoutFigure;
-                    text->SetFontMirror(longText ? masterX : master);
+                    values.Edit(*text).SetFontMirror(longText ? masterX : master);
                 }
             }
 
@@ -318,46 +353,54 @@ bool SheetPrinter::StampaScheda(TModalitaQuiz m, TTipoDiStampa kind, std::string
             project_.SetParam(numbered("Blk_Dom_Arg", n), qs(slot.BlkDom + "/" + slot.Indice));
 
             if (plain && slotPage) {
-                if (Component* frame = slotPage->FindComponent(numbered("Rectangle", n)))
-                    frame->SetVisible(!figureNameBlank);
+                if (const Component* frame = slotPage->FindComponent(numbered("Rectangle", n)))
+                    values.Edit(*frame).SetVisible(!figureNameBlank);
             }
 
             if (slotPage) {
-                if (Component* image = slotPage->FindComponent(numbered("Figura", n))) {
+                if (const Component* image = slotPage->FindComponent(numbered("Figura", n))) {
                     if (hasFigureName) {
                         placeFigure(m, layout, slot, *image);
                     } else {
-                        image->SetVisible(false);
-                        Component* text = wholeReport ? findOnPages(domanda) : nullptr;
-                        if (text) {
+                        values.Edit(*image).SetVisible(false);
+                        const Component* stored = wholeReport ? findOnPages(domanda) : nullptr;
+                        if (stored) {
+                            Component& text = values.Edit(*stored);
                             const bool odd = n % 2 == 1;
                             if (odd && order == WideningOrder::LeftThenWidth)
-                                text->SetLeft(kWidenedLeftInch);
-                            text->SetWidth(text->Width() + kWideningInch);
+                                text.SetLeft(kWidenedLeftInch);
+                            text.SetWidth(text.Width() + kWideningInch);
                             if (odd && order == WideningOrder::WidthThenLeft)
-                                text->SetLeft(kWidenedLeftInch);
+                                text.SetLeft(kWidenedLeftInch);
                         }
                     }
                 }
             }
 
             if (wholeReport) {
-                Component* mark = findOnPages(numbered("Risp", n));
+                const Component* mark = findOnPages(numbered("Risp", n));
                 if (mark)
-                    mark->SetVisible(false);
+                    values.Edit(*mark).SetVisible(false);
                 const bool isFalse = slot.Risposta == "F";
                 if (sw.CkAddRispText && isFalse) {
-                    if (Component* text = findOnPages(domanda)) {
+                    if (const Component* stored = findOnPages(domanda)) {
                         project_.SetParam(domanda, qs(slot.Testo + " F"));
-                        text->SetFontColor(red);
-                        text->SetForeColor(red);
+                        Component& text = values.Edit(*stored);
+                        text.SetFontColor(red);
+                        text.SetForeColor(red);
                     }
                 }
                 if (sw.CkRispVisible && isFalse && mark)
-                    mark->SetVisible(true);
+                    values.Edit(*mark).SetVisible(true);
             }
         }
-        return runAndClose();
+        const auto reportFailure = [this, code, L, R, &layout](const std::string& error) {
+            rep_.error(1, "FormStampe.StampaScheda" + code + " - ",
+                       std::string(layout.sheetMessagePrefix) + L + " (report: " + R +
+                           ")\r\nERRORE: ",
+                       error);
+        };
+        return runAndClose(reportFailure);
     } catch (const std::exception& e) {
         rep_.error(1, "FormStampe.StampaScheda" + code + " - ",
                    std::string(layout.sheetMessagePrefix) + L + " (report: " + R + ")\r\nERRORE: ",
@@ -409,7 +452,8 @@ bool SheetPrinter::StampaCorrettore(TModalitaQuiz m, int numCorr, int copies) {
 
         const int K = sheetsPerKey(m);
         const std::size_t N = static_cast<std::size_t>(questionsPerSheet(m));
-        Page* page = project_.FindPage(qs(R + ".Page1"));
+        report::RunValues& values = project_.Values();
+        const Page* page = project_.FindPage(qs(R + ".Page1"));
         if (numCorr <= K && page) {
             const std::string_view partLetters = keyParts(m);
             const std::vector<char> parts =
@@ -418,8 +462,9 @@ bool SheetPrinter::StampaCorrettore(TModalitaQuiz m, int numCorr, int copies) {
             for (int j = 1; j <= K; ++j) {
                 if (j > numCorr) {
                     for (char p : parts) {
-                        if (Component* block = page->FindComponent(qs(keyBlockComponent(j, p))))
-                            block->SetVisible(false);
+                        if (const Component* block =
+                                page->FindComponent(qs(keyBlockComponent(j, p))))
+                            values.Edit(*block).SetVisible(false);
                     }
                     continue;
                 }
@@ -428,25 +473,26 @@ bool SheetPrinter::StampaCorrettore(TModalitaQuiz m, int numCorr, int copies) {
                     break;
                 const std::string& blockLabel = accumulator[base].Scheda;
                 for (char p : parts) {
-                    Component* block = page->FindComponent(qs(keyBlockComponent(j, p)));
+                    const Component* block = page->FindComponent(qs(keyBlockComponent(j, p)));
                     if (!block)
                         continue;
-                    block->SetVisible(true);
-                    if (Component* name = page->FindComponent(qs(keyLabelComponent(j, p)))) {
+                    values.Edit(*block).SetVisible(true);
+                    if (const Component* name =
+                            page->FindComponent(qs(keyLabelComponent(j, p)))) {
                         std::string text = blockLabel;
                         if (p != 0) {
                             text += '/';
                             text += p;
                         }
-                        name->SetText(qs(text));
+                        values.Edit(*name).SetText(qs(text));
                     }
                 }
                 for (std::size_t i = 1; i <= N; ++i) {
                     const compose::TCorrettPrint& entry = accumulator[base + i - 1];
                     lines.push_back(keyTextLine(entry, static_cast<int>(i)));
-                    if (Component* mark =
+                    if (const Component* mark =
                             page->FindComponent(qs(keyMarkComponent(j, static_cast<int>(i))))) {
-                        mark->SetVisible(trimBlanks(entry.Risposta) == "F");
+                        values.Edit(*mark).SetVisible(trimBlanks(entry.Risposta) == "F");
                     }
                 }
                 lines.emplace_back(kKeyBlockSeparator);
@@ -458,7 +504,13 @@ bool SheetPrinter::StampaCorrettore(TModalitaQuiz m, int numCorr, int copies) {
                     throw std::runtime_error(error);
             }
         }
-        return runAndClose();
+        const auto reportFailure = [this, code, Q, R, &layout](const std::string& error) {
+            rep_.error(1, "FormStampe.StampaCorrettore" + code + " - ",
+                       std::string(layout.keyMessagePrefix) + Q + " (report: " + R +
+                           ")\r\nERRORE: ",
+                       error);
+        };
+        return runAndClose(reportFailure);
     } catch (const std::exception& e) {
         rep_.error(1, "FormStampe.StampaCorrettore" + code + " - ",
                    std::string(layout.keyMessagePrefix) + Q + " (report: " + R + ")\r\nERRORE: ",

@@ -2,7 +2,10 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,6 +16,7 @@
 #include "core/platform.h"
 #include "core/program_state.h"
 #include "core/user_interaction.h"
+#include "print/output_queue.h"
 #include "print/sheet_layout.h"
 #include "report/printer_device.h"
 #include "report/report_output.h"
@@ -76,6 +80,18 @@ public:
     // Full path of the template the renderers open.
     std::string templatePath() const;
 
+    // A print run of the job driver: from beginRun to endRun, PDF files may be drawn and
+    // written on worker threads after the call that made them returned true, at most
+    // the returned number at once (0: every call finishes its output). The driver
+    // settles each pending output, oldest first, with settleOldest.
+    std::size_t beginRun();
+    std::size_t pendingOutputs() const { return pendingReports_.size(); }
+    // Waits for the oldest pending output; false when it was not written (reported here
+    // as the call that made it would have).
+    bool settleOldest();
+    // Settles whatever is still pending and finishes every output in its call again.
+    void endRun();
+
 private:
     // routine: the renderer's name for the log line of an output file that had to take
     // a free name.
@@ -84,11 +100,13 @@ private:
     // A free path for an output file (freeOutputPath), logged when it is not the plain one.
     std::string outputPath(const std::string& stem, std::string_view extension,
                            const std::string& routine);
-    report::Report* openTemplate(const std::string& reportName, bool twoSided);
+    const report::Report* openTemplate(const std::string& reportName, bool twoSided);
     void placeFigure(TModalitaQuiz m, const SheetLayout& layout, const compose::TDomandaPrint& slot,
-                     report::Component& image);
+                     const report::Component& image);
     void missingFigureWarning(const SheetLayout& layout, const std::string& path);
-    bool runAndClose();
+    // Runs the filled report, or queues it when outputs may stay pending; reportFailure
+    // then reports a failure found later.
+    bool runAndClose(std::function<void(const std::string&)> reportFailure);
     void closeTemplate() noexcept;
 
     const ProgramState& state_;
@@ -99,6 +117,9 @@ private:
     report::ReportProject& project_;
     report::ReportOutput& output_;
     std::unique_ptr<report::PrinterDevice> printer_;
+    bool pipelined_ = false;
+    std::unique_ptr<OutputQueue> queue_;
+    std::deque<std::function<void(const std::string&)>> pendingReports_;
 };
 
 }  // namespace vexora::print

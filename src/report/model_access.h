@@ -14,6 +14,11 @@ struct ModelAccess {
     static Page& appendPage(Report& report, const QString& name);
     static Report& appendReport(ReportTemplate& t, const QString& name);
     static void setParamUnchecked(ReportTemplate& t, const QString& name, const QString& value);
+    // Members of a copy, for applying a run's values to it in place.
+    static std::vector<Component>& children(Component& group) { return group.children_; }
+    static std::vector<Component>& components(Page& page) { return page.components_; }
+    static std::vector<Page>& pages(Report& report) { return report.pages_; }
+    static std::vector<Report>& reports(ReportTemplate& t) { return t.reports_; }
 };
 
 }  // namespace vexora::report::detail

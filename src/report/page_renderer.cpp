@@ -70,16 +70,23 @@ int qtAlignment(const Component& c) {
     return flags;
 }
 
-void drawText(QPainter& painter, const Scale& s, const ReportTemplate& t, const Report& report,
-              const Page& page, const Component& c) {
+// What a component is drawn from: the template and the run's values over it.
+struct Source {
+    const ReportTemplate& t;
+    const Report& report;
+    const Page& page;
+    const RunValues& values;
+};
+
+void drawText(QPainter& painter, const Scale& s, const Source& src, const Component& c) {
     const Component* master =
-        c.FontMirror().isEmpty() ? nullptr : report.FindFontMaster(page, c.FontMirror());
+        c.FontMirror().isEmpty() ? nullptr : src.report.FindFontMaster(src.page, c.FontMirror());
     const ReportFont& font = master ? master->Font() : c.Font();
     QColor color = font.color;
     if (!master && c.ForeColor().isValid())
         color = c.ForeColor();
 
-    QString text = t.Expand(c.Text());
+    QString text = src.values.Expand(src.t, c.Text());
     if (text.isEmpty())
         return;
     if (text.contains(u'\r')) {
@@ -131,13 +138,15 @@ QPen strokePen(const Component& c, const Scale& s) {
     return pen;
 }
 
-void drawComponent(QPainter& painter, const Scale& s, const ReportTemplate& t, const Report& report,
-                   const Page& page, const Component& c, const RenderOptions& options) {
+void drawComponent(QPainter& painter, const Scale& s, const Source& src, const Component& stored,
+                   const RenderOptions& options) {
+    // A group's members are the stored ones; each resolves on its own.
+    const Component& c = src.values.Resolve(stored);
     if (!c.Visible())
         return;
     switch (c.Kind()) {
         case ComponentKind::Text:
-            drawText(painter, s, t, report, page, c);
+            drawText(painter, s, src, c);
             break;
         case ComponentKind::Image:
             drawImage(painter, s, c, options);
@@ -157,8 +166,8 @@ void drawComponent(QPainter& painter, const Scale& s, const ReportTemplate& t, c
             }
             break;
         case ComponentKind::Group:
-            for (const Component& child : c.Children()) {
-                drawComponent(painter, s, t, report, page, child, options);
+            for (const Component& child : stored.Children()) {
+                drawComponent(painter, s, src, child, options);
             }
             break;
         case ComponentKind::FontMaster:
@@ -170,6 +179,12 @@ void drawComponent(QPainter& painter, const Scale& s, const ReportTemplate& t, c
 
 void renderPage(QPainter& painter, const ReportTemplate& t, const Report& report, const Page& page,
                 const RenderOptions& options) {
+    renderPage(painter, t, report, page, RunValues(), options);
+}
+
+void renderPage(QPainter& painter, const ReportTemplate& t, const Report& report, const Page& page,
+                const RunValues& values, const RenderOptions& options) {
+    const Source src{t, report, page, values};
     const QPaintDevice* device = painter.device();
     const Scale scale{double(device->logicalDpiX()), double(device->logicalDpiY())};
     painter.save();
@@ -177,12 +192,13 @@ void renderPage(QPainter& painter, const ReportTemplate& t, const Report& report
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     for (const Component& c : page.Components()) {
-        drawComponent(painter, scale, t, report, page, c, options);
+        drawComponent(painter, scale, src, c, options);
     }
     painter.restore();
 }
 
-QImage renderPageImage(const ReportTemplate& t, const Report& report, int pageIndex, double dpi) {
+QImage renderPageImage(const ReportTemplate& t, const Report& report, int pageIndex, double dpi,
+                       const RunValues& values) {
     if (pageIndex < 0 || pageIndex >= int(report.Pages().size())) {
         throw ReportError(QStringLiteral("Il report %1 non ha la pagina %2")
                               .arg(report.Name())
@@ -200,7 +216,7 @@ QImage renderPageImage(const ReportTemplate& t, const Report& report, int pageIn
     image.setDotsPerMeterY(dotsPerMeter);
     image.fill(Qt::white);
     QPainter painter(&image);
-    renderPage(painter, t, report, report.Pages()[std::size_t(pageIndex)]);
+    renderPage(painter, t, report, report.Pages()[std::size_t(pageIndex)], values);
     painter.end();
     return image;
 }
@@ -216,8 +232,8 @@ RenderOptions pdfRenderOptions(bool jpegAvailable) {
     return options;
 }
 
-bool renderReportPdf(const ReportTemplate& t, const Report& report, QIODevice& out,
-                     const QString& title, const RenderOptions& options,
+bool renderReportPdf(const ReportTemplate& t, const Report& report, const RunValues& values,
+                     QIODevice& out, const QString& title, const RenderOptions& options,
                      const std::function<bool(int)>& beforePage) {
     QPdfWriter writer(&out);
     writer.setResolution(kPdfResolution);
@@ -238,7 +254,7 @@ bool renderReportPdf(const ReportTemplate& t, const Report& report, QIODevice& o
         }
         if (i > 0)
             writer.newPage();
-        renderPage(painter, t, report, report.Pages()[std::size_t(i)], options);
+        renderPage(painter, t, report, report.Pages()[std::size_t(i)], values, options);
     }
     painter.end();
     return true;

@@ -70,7 +70,7 @@ bool PrinterDevice::Duplex() const {
     return printer_->duplex() != QPrinter::DuplexNone;
 }
 
-bool PrinterDevice::PrintReport(const ReportTemplate& t, const Report& report,
+bool PrinterDevice::PrintReport(const ReportTemplate& t, const Report& report, const RunValues& values,
                                 const PrintJob& job) {
     if (!IsValid()) {
         throw ReportError(QStringLiteral("Stampante \"%1\" non disponibile").arg(name_));
@@ -103,7 +103,7 @@ bool PrinterDevice::PrintReport(const ReportTemplate& t, const Report& report,
             painter.end();
             throw ReportError(QStringLiteral("Errore di stampa su \"%1\"").arg(p.printerName()));
         }
-        renderPage(painter, t, report, report.Pages()[std::size_t(i)]);
+        renderPage(painter, t, report, report.Pages()[std::size_t(i)], values);
     }
     if (!painter.end() || p.printerState() == QPrinter::Error) {
         throw ReportError(QStringLiteral("Errore di stampa su \"%1\"").arg(p.printerName()));

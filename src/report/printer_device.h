@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "report/run_values.h"
 #include "report/template_model.h"
 
 class QPrinter;
@@ -58,7 +59,8 @@ public:
     // Prints every page of report. False when the setup dialog was cancelled or
     // beforePage stopped the job (nothing is printed then); throws ReportError when
     // the printer is missing or the job fails.
-    bool PrintReport(const ReportTemplate& t, const Report& report, const PrintJob& job);
+    bool PrintReport(const ReportTemplate& t, const Report& report, const RunValues& values,
+                     const PrintJob& job);
 
 private:
     std::unique_ptr<QPrinter> printer_;

@@ -25,6 +25,15 @@ struct RunningFlag {
     bool& flag_;
 };
 
+void writePdfFile(const QString& fileName, const QByteArray& pdf) {
+    std::string error;
+    if (!writeFileAtomically(QFile::encodeName(fileName).toStdString(),
+                             std::string_view(pdf.constData(), std::size_t(pdf.size())), &error)) {
+        throw ReportError(QStringLiteral("Impossibile scrivere il file PDF \"%1\": %2")
+                              .arg(fileName, QString::fromStdString(error)));
+    }
+}
+
 }  // namespace
 
 ReportOutput::ReportOutput() = default;
@@ -51,7 +60,7 @@ bool ReportOutput::beforePage(int index, const QString& format) {
     return true;
 }
 
-bool ReportOutput::Run(const ReportTemplate& t, const Report& report) {
+void ReportOutput::checkRun(const Report& report) const {
     if (running_) {
         throw ReportError(QStringLiteral("Una stampa è già in corso"));
     }
@@ -62,26 +71,33 @@ bool ReportOutput::Run(const ReportTemplate& t, const Report& report) {
     if (report.Pages().empty()) {
         throw ReportError(QStringLiteral("Il report %1 non ha pagine").arg(report.Name()));
     }
+}
+
+bool ReportOutput::Run(const ReportTemplate& t, const Report& report, const RunValues& values) {
+    checkRun(report);
     RunningFlag running(running_);
+    if (runHook_)
+        runHook_(t, report, values);
     if (aborted_)
         return false;
 
     if (dest_ == Destination::File)
-        return runPdf(t, report);
+        return runPdf(t, report, values);
 
     if (!printer_)
         throw ReportError(QStringLiteral("Nessuna stampante selezionata"));
     PrintJob job;
     job.title = JobTitle();
-    job.copies = report.Copies() > 0 ? report.Copies() : copies_;
-    job.duplex = report.DuplexMode() == DuplexSetting::Default ? duplex_ : report.Duplex();
+    job.copies = values.Copies(report) > 0 ? values.Copies(report) : copies_;
+    const DuplexSetting duplex = values.DuplexMode(report);
+    job.duplex = duplex == DuplexSetting::Default ? duplex_ : duplex == DuplexSetting::On;
     if ((setups_ & ssAllowSetup) != 0) {
         job.setupDialog = setupDialog_;
         job.setupTitle = TitleSetup();
     }
     const QString format = StatusFormatPrinting();
     job.beforePage = [this, &format](int i) { return beforePage(i, format); };
-    if (!printer_->PrintReport(t, report, job)) {
+    if (!printer_->PrintReport(t, report, values, job)) {
         // A cancelled setup dialog cancels the job like Abort does.
         aborted_ = true;
         return false;
@@ -89,7 +105,7 @@ bool ReportOutput::Run(const ReportTemplate& t, const Report& report) {
     return true;
 }
 
-bool ReportOutput::runPdf(const ReportTemplate& t, const Report& report) {
+void ReportOutput::checkFileRun(const Report& report) {
     if (renderer_ != Renderer::Pdf) {
         throw ReportError(QStringLiteral("Nessun renderer per l'output su file del report %1")
                               .arg(report.Name()));
@@ -105,6 +121,10 @@ bool ReportOutput::runPdf(const ReportTemplate& t, const Report& report) {
                                "150 dpi e salvate senza compressione JPEG"));
         }
     }
+}
+
+bool ReportOutput::runPdf(const ReportTemplate& t, const Report& report, const RunValues& values) {
+    checkFileRun(report);
     // The PDF is built in memory and then renamed into place, so a cancelled or
     // failed run leaves an existing file of that name untouched.
     QByteArray pdf;
@@ -112,18 +132,48 @@ bool ReportOutput::runPdf(const ReportTemplate& t, const Report& report) {
     buffer.open(QIODevice::WriteOnly);
     const QString format = StatusFormatFile();
     const bool complete =
-        renderReportPdf(t, report, buffer, JobTitle(), pdfRenderOptions(*jpegAvailable_),
+        renderReportPdf(t, report, values, buffer, JobTitle(), pdfRenderOptions(*jpegAvailable_),
                         [this, &format](int i) { return beforePage(i, format); });
     buffer.close();
     if (!complete)
         return false;
-    std::string error;
-    if (!writeFileAtomically(QFile::encodeName(outputFileName_).toStdString(),
-                             std::string_view(pdf.constData(), std::size_t(pdf.size())), &error)) {
-        throw ReportError(QStringLiteral("Impossibile scrivere il file PDF \"%1\": %2")
-                              .arg(outputFileName_, QString::fromStdString(error)));
-    }
+    writePdfFile(outputFileName_, pdf);
     return true;
+}
+
+ReportOutput::FileRun ReportOutput::PrepareFileRun(std::shared_ptr<const ReportTemplate> t,
+                                                   const Report& report, RunValues values) {
+    checkRun(report);
+    if (dest_ != Destination::File)
+        throw ReportError(QStringLiteral("Il report %1 non va su file").arg(report.Name()));
+    checkFileRun(report);
+    if (runHook_)
+        runHook_(*t, report, values);
+    FileRun run;
+    run.tmpl = std::move(t);
+    run.report = &report;
+    run.values = std::move(values);
+    run.fileName = outputFileName_;
+    run.title = JobTitle();
+    run.options = pdfRenderOptions(*jpegAvailable_);
+    return run;
+}
+
+std::optional<QByteArray> ReportOutput::RenderFileRun(const FileRun& run,
+                                                      const std::atomic<bool>& cancel) {
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    const bool complete = renderReportPdf(*run.tmpl, *run.report, run.values, buffer, run.title,
+                                          run.options, [&cancel](int) { return !cancel.load(); });
+    buffer.close();
+    if (!complete)
+        return std::nullopt;
+    return pdf;
+}
+
+void ReportOutput::WriteFileRun(const FileRun& run, const QByteArray& pdf) {
+    writePdfFile(run.fileName, pdf);
 }
 
 }  // namespace vexora::report

@@ -2,10 +2,16 @@
 
 #include <QString>
 
+#include <QByteArray>
+
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 
+#include "report/page_renderer.h"
 #include "report/printer_device.h"
+#include "report/run_values.h"
 #include "report/template_model.h"
 
 namespace vexora::report {
@@ -83,14 +89,40 @@ public:
     void SetStatusHook(std::function<void(const QString&)> hook) { status_ = std::move(hook); }
     void SetEventPump(std::function<void()> pump) { pump_ = std::move(pump); }
     void SetWarningHook(std::function<void(const QString&)> hook) { warning_ = std::move(hook); }
+    // Sees every run as it starts (also one prepared for another thread), on this thread.
+    using RunHook = std::function<void(const ReportTemplate&, const Report&, const RunValues&)>;
+    void SetRunHook(RunHook hook) { runHook_ = std::move(hook); }
 
-    // Runs report: prints it or writes the PDF file. True when complete; false when
-    // cancelled (Abort, or the setup dialog closed with Cancel). Throws ReportError.
-    bool Run(const ReportTemplate& t, const Report& report);
+    // Runs report with the run's values: prints it or writes the PDF file. True when
+    // complete; false when cancelled (Abort, or the setup dialog closed with Cancel).
+    // Throws ReportError.
+    bool Run(const ReportTemplate& t, const Report& report, const RunValues& values);
+
+    // A file run made ready on this thread to be drawn and written on another: the
+    // template (shared and never changed), the report, the run's own values, the file.
+    struct FileRun {
+        std::shared_ptr<const ReportTemplate> tmpl;
+        const Report* report = nullptr;
+        RunValues values;
+        QString fileName;
+        QString title;
+        RenderOptions options;
+    };
+    // Checks what Run checks for a file run (the destination must be File) and takes the
+    // values. Throws ReportError.
+    FileRun PrepareFileRun(std::shared_ptr<const ReportTemplate> t, const Report& report,
+                           RunValues values);
+    // Draws the PDF in memory; nothing when cancel is set before a page. Any thread.
+    static std::optional<QByteArray> RenderFileRun(const FileRun& run,
+                                                   const std::atomic<bool>& cancel);
+    // Puts the PDF in place atomically; throws ReportError naming the file. Any thread.
+    static void WriteFileRun(const FileRun& run, const QByteArray& pdf);
 
 private:
     bool beforePage(int index, const QString& format);
-    bool runPdf(const ReportTemplate& t, const Report& report);
+    void checkRun(const Report& report) const;
+    bool runPdf(const ReportTemplate& t, const Report& report, const RunValues& values);
+    void checkFileRun(const Report& report);
     void warn(const QString& text);
 
     Destination dest_ = Destination::Printer;
@@ -108,6 +140,7 @@ private:
     std::function<void(const QString&)> status_;
     std::function<void()> pump_;
     std::function<void(const QString&)> warning_;
+    RunHook runHook_;
 };
 
 }  // namespace vexora::report

@@ -14,14 +14,14 @@ ReportProject::ReportProject() = default;
 ReportProject::~ReportProject() = default;
 
 void ReportProject::requireOpen(const char* operation) const {
-    if (!working_) {
+    if (!values_) {
         throw ReportError(QStringLiteral("%1: template non aperto (\"%2\")")
                               .arg(QLatin1String(operation), projectFile_));
     }
 }
 
 void ReportProject::Open() {
-    if (working_)
+    if (values_)
         return;
     if (projectFile_.isEmpty()) {
         throw ReportError(QStringLiteral("Nessun file di template impostato"));
@@ -44,7 +44,7 @@ void ReportProject::Open() {
         pristineSize_ = size;
         pristineTime_ = time;
     }
-    working_.emplace(*pristine_);
+    values_.emplace();
     selected_.reset();
 }
 
@@ -56,18 +56,18 @@ void ReportProject::Close() {
             engine_->Abort();
         return;
     }
-    working_.reset();
+    values_.reset();
     selected_.reset();
 }
 
 bool ReportProject::SelectReport(const QString& reportName) {
     requireOpen("SelectReport");
     selected_ = reportName;
-    return working_->FindReport(reportName) != nullptr;
+    return pristine_->FindReport(reportName) != nullptr;
 }
 
-Report* ReportProject::SelectedReport() {
-    return (working_ && selected_) ? working_->FindReport(*selected_) : nullptr;
+const Report* ReportProject::SelectedReport() const {
+    return (values_ && selected_) ? pristine_->FindReport(*selected_) : nullptr;
 }
 
 void ReportProject::SetUnitsFactor(double factor) {
@@ -83,42 +83,59 @@ void ReportProject::SetEngine(ReportOutput* engine) {
         engine_->BeginJob();
 }
 
-Report* ReportProject::FindReport(const QString& name) {
-    return working_ ? working_->FindReport(name) : nullptr;
+const Report* ReportProject::FindReport(const QString& name) const {
+    return values_ ? pristine_->FindReport(name) : nullptr;
 }
 
-Page* ReportProject::FindPage(const QString& reportDotPage) {
-    return working_ ? working_->FindPage(reportDotPage) : nullptr;
+const Page* ReportProject::FindPage(const QString& reportDotPage) const {
+    return values_ ? pristine_->FindPage(reportDotPage) : nullptr;
 }
 
-Component* ReportProject::FindComponent(const QString& name, Page* page) {
-    return (working_ && page) ? page->FindComponent(name) : nullptr;
+const Component* ReportProject::FindComponent(const QString& name, const Page* page) const {
+    return (values_ && page) ? page->FindComponent(name) : nullptr;
+}
+
+RunValues& ReportProject::Values() {
+    requireOpen("Values");
+    return *values_;
 }
 
 void ReportProject::SetParam(const QString& name, const QString& value) {
     requireOpen("SetParam");
-    working_->SetParam(name, value);
+    values_->SetParam(name, value);
 }
 
 QString ReportProject::GetParam(const QString& name) const {
-    if (!working_)
+    if (!values_)
         return {};
-    const QString* value = working_->Param(name);
+    const QString* value = values_->Param(*pristine_, name);
     return value ? *value : QString();
 }
 
-bool ReportProject::Execute() {
-    requireOpen("Execute");
+const Report& ReportProject::runnableReport(const char* operation) const {
+    requireOpen(operation);
     if (!engine_) {
         throw ReportError(QStringLiteral("Nessun motore di stampa collegato al template"));
     }
     if (!selected_)
         throw ReportError(QStringLiteral("Nessun report selezionato"));
-    const Report* report = working_->FindReport(*selected_);
+    const Report* report = pristine_->FindReport(*selected_);
     if (!report) {
         throw ReportError(QStringLiteral("Report \"%1\" non trovato nel template \"%2\"")
                               .arg(*selected_, projectFile_));
     }
+    return *report;
+}
+
+ReportOutput::FileRun ReportProject::ExecuteLater() {
+    const Report& report = runnableReport("ExecuteLater");
+    ReportOutput::FileRun run = engine_->PrepareFileRun(pristine_, report, std::move(*values_));
+    Close();
+    return run;
+}
+
+bool ReportProject::Execute() {
+    const Report* report = &runnableReport("Execute");
     struct ExecutingFlag {
         ReportProject& p;
         explicit ExecutingFlag(ReportProject& project) : p(project) { p.executing_ = true; }
@@ -132,7 +149,7 @@ bool ReportProject::Execute() {
         ExecutingFlag(const ExecutingFlag&) = delete;
         ExecutingFlag& operator=(const ExecutingFlag&) = delete;
     } executing(*this);
-    return engine_->Run(*working_, *report);
+    return engine_->Run(*pristine_, *report, *values_);
 }
 
 }  // namespace vexora::report

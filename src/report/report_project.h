@@ -8,15 +8,17 @@
 #include <optional>
 
 #include "report/report_output.h"
+#include "report/run_values.h"
 #include "report/template_model.h"
 
 namespace vexora::report {
 
 // The template as the program uses it: set the file, Open, select a report, fill
 // parameters and components, Execute through the attached output controller, Close.
-// Close discards every change made since Open; the next Open starts again from the
-// file as stored (a pristine copy is kept while the file is unchanged on disk).
-// Pointers returned by the Find functions are valid until Close.
+// The template is read once and kept, never changed, while the file is unchanged on
+// disk; what a run fills goes into its own RunValues, which Close discards, so the
+// next Open starts again from the file as stored. Pointers returned by the Find
+// functions are valid until Close.
 class ReportProject {
 public:
     ReportProject();
@@ -34,12 +36,12 @@ public:
     // Called while Execute runs (from the event pump), it cancels the run and the
     // template is unloaded when Execute returns.
     void Close();
-    bool Active() const { return working_.has_value(); }
+    bool Active() const { return values_.has_value(); }
 
     // Makes the report with that name (its own name) the one Execute runs; false
     // when there is none (Execute then fails). Throws when the template is not open.
     bool SelectReport(const QString& reportName);
-    Report* SelectedReport();
+    const Report* SelectedReport() const;
 
     // Display unit and factor (page units stay inches; kept for the program).
     DisplayUnit Units() const { return units_; }
@@ -52,12 +54,17 @@ public:
     void SetEngine(ReportOutput* engine);
     ReportOutput* Engine() const { return engine_; }
 
-    // Lookups by name; nullptr when absent or when the template is not open.
-    Report* FindReport(const QString& name);
+    // Lookups by name in the stored template; nullptr when absent or when the template
+    // is not open.
+    const Report* FindReport(const QString& name) const;
     // "SchedaAB.Page2".
-    Page* FindPage(const QString& reportDotPage);
+    const Page* FindPage(const QString& reportDotPage) const;
     // A component anywhere inside page (nested groups included).
-    Component* FindComponent(const QString& name, Page* page);
+    const Component* FindComponent(const QString& name, const Page* page) const;
+
+    // This run's values: components to change (Values().Edit(c)), copies, duplex and
+    // page modes. Throws when the template is not open.
+    RunValues& Values();
 
     // Sets a parameter, creating it when the template has none of that name.
     // Throws when the template is not open or the name is not valid.
@@ -69,15 +76,19 @@ public:
     // cancelled. Throws ReportError when not open, no engine is attached, the report
     // is missing or the output fails.
     bool Execute();
+    // The same run made ready for another thread (ReportOutput::PrepareFileRun; file
+    // runs only), and the template closed. Throws ReportError as Execute does.
+    ReportOutput::FileRun ExecuteLater();
 
-    // The open template (nullptr when closed), for previews and tests.
-    ReportTemplate* Template() { return working_ ? &*working_ : nullptr; }
+    // The open template as stored (nullptr when closed), for previews and tests.
+    const ReportTemplate* Template() const { return values_ ? pristine_.get() : nullptr; }
 
 private:
     void requireOpen(const char* operation) const;
+    const Report& runnableReport(const char* operation) const;
 
     QString projectFile_;
-    std::optional<ReportTemplate> working_;
+    std::optional<RunValues> values_;
     std::optional<QString> selected_;
     DisplayUnit units_ = DisplayUnit::Inch;
     double unitsFactor_ = 1.0;
@@ -85,7 +96,7 @@ private:
     bool executing_ = false;
     bool closeRequested_ = false;
 
-    // The template as read from disk, reused while the file is unchanged.
+    // The template as read from disk, shared by every run while the file is unchanged.
     std::shared_ptr<const ReportTemplate> pristine_;
     QString pristinePath_;
     std::uintmax_t pristineSize_ = 0;

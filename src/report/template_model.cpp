@@ -457,6 +457,11 @@ const QString* ReportTemplate::Param(const QString& name) const {
 }
 
 QString ReportTemplate::Expand(const QString& text) const {
+    return expandParams(text, [this](const QString& name) { return Param(name); });
+}
+
+QString expandParams(const QString& text,
+                     const std::function<const QString*(const QString&)>& lookup) {
     if (!text.contains(u'{') && !text.contains(u'}'))
         return text;
     QString out;
@@ -488,7 +493,7 @@ QString ReportTemplate::Expand(const QString& text) const {
             if (close > i + 1) {
                 const QString name = text.mid(i + 1, close - i - 1);
                 if (isValidName(name)) {
-                    if (const QString* value = Param(name))
+                    if (const QString* value = lookup(name))
                         out += *value;
                     i = close;
                     continue;

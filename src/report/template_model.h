@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -279,5 +280,9 @@ private:
     std::vector<std::pair<QString, QString>> params_;
     QHash<QString, qsizetype> paramIndex_;
 };
+
+// ReportTemplate::Expand with the values lookup gives (nullptr: unknown, empty).
+QString expandParams(const QString& text,
+                     const std::function<const QString*(const QString&)>& lookup);
 
 }  // namespace vexora::report

@@ -3,8 +3,8 @@
 // A fresh printing world in a temporary program folder: the program's services, the
 // question data and composer, one template project and output controller, and the
 // renderers under test, writing PDF files. The default template built by the project is
-// copied beside the program. A status hook keeps a copy of the template as the engine
-// runs it, so a test sees every change a renderer made before Close discards them.
+// copied beside the program. A run hook keeps a copy of the template with every value
+// the renderer set, as the engine starts each run.
 
 #include <QGuiApplication>
 #include <QImage>
@@ -30,6 +30,7 @@
 #include "print/sheet_printer.h"
 #include "report/report_output.h"
 #include "report/report_project.h"
+#include "report/run_values.h"
 #include "report/template_file.h"
 #include "report/template_model.h"
 #include "support/temp_dir.h"
@@ -90,11 +91,9 @@ struct PrintWorld {
         state.schoolName = "Autoscuola Bellavista";
         state.schoolAddress = "Via Giuseppe Garibaldi 12, Città di Castello";
         useTemplateFile(builtTemplatePath());
-        output.SetStatusHook([this](const QString& status) {
-            if (status.endsWith(QStringLiteral(" 1")) && project.Template()) {
-                const report::Report* r = project.SelectedReport();
-                runs.push_back({*project.Template(), r ? r->Name() : QString()});
-            }
+        output.SetRunHook([this](const report::ReportTemplate& t, const report::Report& r,
+                                 const report::RunValues& values) {
+            runs.push_back({report::withRunValues(t, values, &r), r.Name()});
         });
     }
 

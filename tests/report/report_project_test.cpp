@@ -7,6 +7,7 @@
 
 #include "report/report_error.h"
 #include "report/report_project.h"
+#include "report/run_values.h"
 #include "report/template_file.h"
 #include "report_test_util.h"
 
@@ -54,7 +55,7 @@ TEST_F(ReportProjectTest, LookupsAndParametersNeedAnOpenTemplate) {
     EXPECT_THROW(project_.Execute(), ReportError);
     project_.Open();
     EXPECT_TRUE(project_.Active());
-    Page* page = project_.FindPage(QStringLiteral("SchedaAB.Page1"));
+    const Page* page = project_.FindPage(QStringLiteral("SchedaAB.Page1"));
     ASSERT_NE(page, nullptr);
     EXPECT_NE(project_.FindComponent(QStringLiteral("Risp2"), page), nullptr);
     EXPECT_EQ(project_.FindComponent(QStringLiteral("Domanda16"), page), nullptr);
@@ -68,24 +69,40 @@ TEST_F(ReportProjectTest, OpenWhileOpenKeepsTheChanges) {
     EXPECT_EQ(project_.GetParam(QStringLiteral("Domanda1")), QStringLiteral("cambiata"));
 }
 
-TEST_F(ReportProjectTest, CloseDiscardsEveryChangeMadeSinceOpen) {
+TEST_F(ReportProjectTest, RunValuesLeaveTheStoredTemplateAloneAndCloseDiscardsThem) {
     project_.Open();
-    Page* p1 = project_.FindPage(QStringLiteral("SchedaAB.Page1"));
-    Component* text = project_.FindComponent(QStringLiteral("Domanda2"), p1);
-    Component* figure = project_.FindComponent(QStringLiteral("Figura1"), p1);
+    const Page* p1 = project_.FindPage(QStringLiteral("SchedaAB.Page1"));
+    const Component* text = project_.FindComponent(QStringLiteral("Domanda2"), p1);
+    const Component* figure = project_.FindComponent(QStringLiteral("Figura1"), p1);
     const double width = text->Width();
     const double left = text->Left();
-    text->SetWidth(width + 0.8);
-    text->SetLeft(0.35);
-    text->SetFontMirror(nullptr);
-    text->SetForeColor(colorFromWindowsRgb(255));
-    figure->SetVisible(false);
-    figure->SetImage(test::solidImage(4, 4, Qt::red));
+    RunValues& values = project_.Values();
+    Component& own = values.Edit(*text);
+    own.SetWidth(width + 0.8);
+    own.SetLeft(0.35);
+    own.SetFontMirror(nullptr);
+    own.SetForeColor(colorFromWindowsRgb(255));
+    values.Edit(*figure).SetVisible(false);
+    values.Edit(*figure).SetImage(test::solidImage(4, 4, Qt::red));
     project_.SetParam(QStringLiteral("Domanda1"), QStringLiteral("testo"));
     project_.SetParam(QStringLiteral("Nuovo"), QStringLiteral("x"));
-    project_.FindReport(QStringLiteral("SchedaAB"))->SetCopies(4);
-    project_.FindReport(QStringLiteral("SchedaAB"))->SetDuplex(true);
-    p1->SetGotoMode(1);
+    values.SetCopies(4);
+    values.SetDuplex(true);
+    values.SetGotoMode(*p1, 1);
+    // The run sees its values; the template every run starts from does not.
+    EXPECT_DOUBLE_EQ(values.Resolve(*text).Width(), width + 0.8);
+    EXPECT_FALSE(values.Resolve(*figure).Visible());
+    EXPECT_EQ(project_.GetParam(QStringLiteral("Domanda1")), QStringLiteral("testo"));
+    EXPECT_TRUE(*project_.Template() == readTemplateFile(path_));
+    const Report* report = project_.FindReport(QStringLiteral("SchedaAB"));
+    const ReportTemplate applied = withRunValues(*project_.Template(), values, report);
+    const Component* appliedText = applied.FindReport(QStringLiteral("SchedaAB"))
+                                       ->FindComponent(QStringLiteral("Domanda2"));
+    EXPECT_DOUBLE_EQ(appliedText->Width(), width + 0.8);
+    EXPECT_DOUBLE_EQ(appliedText->Left(), 0.35);
+    EXPECT_EQ(applied.FindReport(QStringLiteral("SchedaAB"))->Copies(), 4);
+    EXPECT_EQ(applied.FindPage(QStringLiteral("SchedaAB.Page1"))->GotoMode(), 1);
+    EXPECT_EQ(*applied.Param(QStringLiteral("Nuovo")), QStringLiteral("x"));
     project_.Close();
     EXPECT_FALSE(project_.Active());
 
@@ -93,18 +110,18 @@ TEST_F(ReportProjectTest, CloseDiscardsEveryChangeMadeSinceOpen) {
     p1 = project_.FindPage(QStringLiteral("SchedaAB.Page1"));
     text = project_.FindComponent(QStringLiteral("Domanda2"), p1);
     figure = project_.FindComponent(QStringLiteral("Figura1"), p1);
-    EXPECT_DOUBLE_EQ(text->Width(), width);
-    EXPECT_DOUBLE_EQ(text->Left(), left);
-    EXPECT_FALSE(text->ForeColor().isValid());
-    EXPECT_TRUE(figure->Visible());
-    EXPECT_EQ(figure->Image().pixel(0, 0), QColor(Qt::blue).rgb());
+    const RunValues& fresh = project_.Values();
+    EXPECT_DOUBLE_EQ(fresh.Resolve(*text).Width(), width);
+    EXPECT_DOUBLE_EQ(fresh.Resolve(*text).Left(), left);
+    EXPECT_FALSE(fresh.Resolve(*text).ForeColor().isValid());
+    EXPECT_TRUE(fresh.Resolve(*figure).Visible());
+    EXPECT_EQ(fresh.Resolve(*figure).Image().pixel(0, 0), QColor(Qt::blue).rgb());
     EXPECT_EQ(project_.GetParam(QStringLiteral("Domanda1")), QString());
-    EXPECT_EQ(project_.Template()->Param(QStringLiteral("Nuovo")), nullptr);
-    EXPECT_EQ(project_.FindReport(QStringLiteral("SchedaAB"))->Copies(), 0);
-    EXPECT_EQ(project_.FindReport(QStringLiteral("SchedaAB"))->DuplexMode(),
-              DuplexSetting::Default);
-    EXPECT_EQ(p1->GotoMode(), 0);
-    EXPECT_TRUE(*project_.Template() == readTemplateFile(path_));
+    EXPECT_EQ(project_.GetParam(QStringLiteral("Nuovo")), QString());
+    report = project_.FindReport(QStringLiteral("SchedaAB"));
+    EXPECT_EQ(fresh.Copies(*report), 0);
+    EXPECT_EQ(fresh.DuplexMode(*report), DuplexSetting::Default);
+    EXPECT_EQ(fresh.GotoMode(*p1), 0);
 }
 
 TEST_F(ReportProjectTest, OpenReadsTheFileAgainWhenItChangedOnDisk) {
