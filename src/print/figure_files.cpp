@@ -46,11 +46,15 @@ QByteArray extensionOf(const std::string& path) {
     return QByteArray::fromStdString(path.substr(dot + 1)).toLower();
 }
 
-QImage readPicture(const std::string& path) {
+}  // namespace
+
+QImage readFigurePicture(const std::string& path, std::string& reason) {
     std::string error;
     const auto bytes = readWholeFile(path, kMaxFigureFileBytes, &error);
-    if (!bytes)
-        throw FigureError(error);
+    if (!bytes) {
+        reason = error;
+        return {};
+    }
     QByteArray data = QByteArray::fromStdString(*bytes);
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
@@ -59,8 +63,9 @@ QImage readPicture(const std::string& path) {
     reader.setAutoDetectImageFormat(format.isEmpty());
     const QSize size = reader.size();
     if (!size.isValid() || size.isEmpty()) {
-        throw FigureError("La figura \"" + path + "\" non è un'immagine leggibile (" +
-                          reader.errorString().toStdString() + ")");
+        reason = "La figura \"" + path + "\" non è un'immagine leggibile (" +
+                 reader.errorString().toStdString() + ")";
+        return {};
     }
     // A header may claim any size; decode only what the file's bytes can account for
     // (8 pixels a byte covers every uncompressed depth), within a fixed ceiling.
@@ -69,30 +74,32 @@ QImage readPicture(const std::string& path) {
         kMaxFigurePixels,
         std::max<long long>(1024LL * 1024LL, static_cast<long long>(data.size()) * 8));
     if (pixels > budget) {
-        throw FigureError("La figura \"" + path + "\" dichiara " + std::to_string(size.width()) +
-                          " x " + std::to_string(size.height()) + " pixel, troppi per un file di " +
-                          std::to_string(data.size()) + " byte");
+        reason = "La figura \"" + path + "\" dichiara " + std::to_string(size.width()) + " x " +
+                 std::to_string(size.height()) + " pixel, troppi per un file di " +
+                 std::to_string(data.size()) + " byte";
+        return {};
     }
     QImage picture;
     if (!reader.read(&picture) || picture.isNull()) {
-        throw FigureError("La figura \"" + path +
-                          "\" non è leggibile: " + reader.errorString().toStdString());
+        reason =
+            "La figura \"" + path + "\" non è leggibile: " + reader.errorString().toStdString();
+        return {};
     }
     // Colour without alpha; a picture read that way already is kept as it is.
     QImage result = picture.convertToFormat(QImage::Format_RGB32);
     if (result.isNull()) {
         // Conversion refused: draw the picture onto a 24-bit bitmap of its size.
         result = QImage(picture.size(), QImage::Format_RGB888);
-        if (result.isNull())
-            throw FigureError("Memoria insufficiente per la figura \"" + path + "\"");
+        if (result.isNull()) {
+            reason = "Memoria insufficiente per la figura \"" + path + "\"";
+            return {};
+        }
         result.fill(Qt::white);
         QPainter painter(&result);
         painter.drawImage(QPoint(0, 0), picture);
     }
     return result;
 }
-
-}  // namespace
 
 int MulDiv(int a, int b, int c) {
     if (c == 0)
@@ -163,14 +170,21 @@ std::optional<QImage> LoadGraphicsFile(const std::string& path, PlatformServices
                                        const Reporting& reporting) {
     if (!platform.fileExists(path))
         return std::nullopt;
+    std::string reason;
     try {
-        return readPicture(path);
+        QImage picture = readFigurePicture(path, reason);
+        if (!picture.isNull())
+            return picture;
     } catch (const std::exception& e) {
+        // Whatever else failed on the way (memory, most likely) is logged the same way.
         if (!reporting.switches.CkNoExceptMsg)
             throw;
-        reporting.log.ScriviErrorLog("", 0, std::string("UDorvel/LoadGraphicsFile - ") + e.what());
-        return std::nullopt;
+        reason = e.what();
     }
+    if (!reporting.switches.CkNoExceptMsg)
+        throw FigureError(reason);
+    reporting.log.ScriviErrorLog("", 0, "UDorvel/LoadGraphicsFile - " + reason);
+    return std::nullopt;
 }
 
 std::string figureFilePath(std::string_view figuresFolder, std::string_view fileName) {

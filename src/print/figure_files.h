@@ -51,6 +51,11 @@ FitRect fitRectangle(int ws, int hs, int wt, int ht);
 // becomes a 24-bit picture. The source is not changed.
 void FitBitmap(const QImage& source, QImage& target);
 
+// The picture in the existing file at path as LoadGraphicsFile reads it, reporting nothing:
+// a null picture and reason set (naming the file) when the file cannot be read as one.
+// Throws only what running out of memory throws.
+QImage readFigurePicture(const std::string& path, std::string& reason);
+
 // Loads the picture at path as the type its extension names (a Windows bitmap for
 // figures), as colour without alpha. Nothing when no file exists there. A file that cannot be read:
 // with CkNoExceptMsg on, the log line "UDorvel/LoadGraphicsFile - " + reason (level 0) and nothing;

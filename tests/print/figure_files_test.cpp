@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "print/figure_cache.h"
 #include "print/figure_files.h"
 #include "print_world.h"
 
@@ -201,4 +202,137 @@ TEST(LoadGraphicsFile, BadFilesAreLoggedOrThrownByTheSwitchAndNameTheFile) {
     }
     // Level 0 sounds the error tone.
     EXPECT_FALSE(w.platform.tones.empty());
+}
+
+namespace {
+
+// A picture with no two neighbouring pixels alike, so a different stretch shows.
+void writePatternBmp(const std::string& path, int width, int height) {
+    QImage image(width, height, QImage::Format_RGB888);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            image.setPixelColor(x, y, QColor((x * 37) % 256, (y * 53) % 256, ((x + y) * 11) % 256));
+    }
+    ASSERT_TRUE(image.save(QString::fromStdString(path), "BMP"));
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+}  // namespace
+
+TEST(FigureCache, FitsEachPathAndSideOnceAsLoadAndFitDoAndSharesThePicture) {
+    FigureWorld w;
+    const std::string path = w.folder + "120.bmp";
+    writePatternBmp(path, 60, 40);
+    const int side = print::kPlacedFigureSide;
+    QImage expected(side, side, QImage::Format_RGB888);
+    print::FitBitmap(*print::LoadGraphicsFile(path, w.platform, w.reporting), expected);
+
+    print::FigureCache cache;
+    const auto first = cache.fitted(path, side, w.platform, w.reporting);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->format(), QImage::Format_RGB888);
+    EXPECT_EQ(*first, expected);
+    const auto again = cache.fitted(path, side, w.platform, w.reporting);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(cache.decodes(), 1u);
+    EXPECT_EQ(again->constBits(), first->constBits());
+
+    const auto small = cache.fitted(path, 64, w.platform, w.reporting);
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->size(), QSize(64, 64));
+    EXPECT_EQ(cache.decodes(), 2u);
+    EXPECT_EQ(cache.size(), 2u);
+    EXPECT_EQ(cache.bytes(), std::size_t(first->sizeInBytes() + small->sizeInBytes()));
+
+    cache.clear();
+    EXPECT_EQ(cache.bytes(), 0u);
+    ASSERT_TRUE(cache.fitted(path, side, w.platform, w.reporting));
+    EXPECT_EQ(cache.decodes(), 3u);
+    EXPECT_EQ(w.logText(), "");
+}
+
+TEST(FigureCache, AnUnreadableFileIsReportedOnceARunAndNotReadAgain) {
+    FigureWorld w;
+    const std::string path = w.folder + "bad.bmp";
+    std::ofstream(path, std::ios::binary) << "BM garbage";
+    const std::string logged = "UDorvel/LoadGraphicsFile - La figura \"" + path + "\"";
+    const int side = print::kPlacedFigureSide;
+    print::FigureCache cache;
+
+    w.switches.CkNoExceptMsg = true;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(cache.fitted(path, side, w.platform, w.reporting));
+    EXPECT_FALSE(cache.fitted(path, 64, w.platform, w.reporting));  // any side: as unreadable
+    EXPECT_EQ(occurrences(w.logText(), logged), 1u);
+    EXPECT_EQ(cache.decodes(), 1u);
+    EXPECT_TRUE(w.ui.messages.empty());
+
+    cache.clear();
+    w.switches.CkNoExceptMsg = false;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(cache.fitted(path, side, w.platform, w.reporting));
+    ASSERT_EQ(w.ui.messages.size(), 1u);
+    EXPECT_EQ(w.ui.messages[0].rfind(
+                  "Impossibile leggere la figura\r\nERRORE: La figura \"" + path + "\"", 0),
+              0u)
+        << w.ui.messages[0];
+    EXPECT_EQ(occurrences(w.logText(), logged), 1u);
+    EXPECT_EQ(cache.decodes(), 2u);
+}
+
+TEST(FigureCache, KeepsWithinItsBoundDroppingTheLeastRecentlyUsed) {
+    FigureWorld w;
+    for (const char* name : {"a", "b", "c"})
+        writeSolidBmp(w.folder + name + ".bmp", 8, 8, Qt::red);
+    const int side = 16;
+    const auto one = std::size_t(QImage(side, side, QImage::Format_RGB888).sizeInBytes());
+    print::FigureCache cache(2 * one);
+    const auto fit = [&](const char* name, int s) {
+        return cache.fitted(w.folder + name + ".bmp", s, w.platform, w.reporting).has_value();
+    };
+
+    ASSERT_TRUE(fit("a", side));
+    ASSERT_TRUE(fit("b", side));
+    ASSERT_TRUE(fit("a", side));  // now the most recently used
+    ASSERT_TRUE(fit("c", side));  // pushes out b
+    EXPECT_EQ(cache.decodes(), 3u);
+    EXPECT_EQ(cache.size(), 2u);
+    EXPECT_EQ(cache.bytes(), 2 * one);
+    ASSERT_TRUE(fit("a", side));
+    EXPECT_EQ(cache.decodes(), 3u);
+    ASSERT_TRUE(fit("b", side));
+    EXPECT_EQ(cache.decodes(), 4u);
+    EXPECT_EQ(cache.bytes(), 2 * one);
+
+    // Larger than the whole bound: given, not kept, and nothing else dropped for it.
+    ASSERT_TRUE(fit("a", 64));
+    ASSERT_TRUE(fit("a", 64));
+    EXPECT_EQ(cache.decodes(), 6u);
+    EXPECT_EQ(cache.bytes(), 2 * one);
+    ASSERT_TRUE(fit("a", side));
+    ASSERT_TRUE(fit("b", side));
+    EXPECT_EQ(cache.decodes(), 6u);
+}
+
+TEST(FigureCache, AMissingFileIsNotReportedNorRememberedSoALaterFileIsFound) {
+    FigureWorld w;
+    const std::string path = w.folder + "900.bmp";
+    print::FigureCache cache;
+    EXPECT_FALSE(cache.fitted(path, print::kPlacedFigureSide, w.platform, w.reporting));
+    w.switches.CkNoExceptMsg = true;
+    EXPECT_FALSE(cache.fitted(path, print::kPlacedFigureSide, w.platform, w.reporting));
+    EXPECT_EQ(cache.decodes(), 0u);
+    EXPECT_TRUE(w.ui.messages.empty());
+    EXPECT_EQ(w.logText(), "");
+
+    writeSolidBmp(path, 10, 10, Qt::blue);
+    const auto found = cache.fitted(path, print::kPlacedFigureSide, w.platform, w.reporting);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->pixelColor(128, 128), QColor(Qt::blue));
 }
