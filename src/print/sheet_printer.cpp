@@ -189,6 +189,8 @@ bool SheetPrinter::runAndClose(std::function<void(const std::string&)> reportFai
 }
 
 std::size_t SheetPrinter::beginRun() {
+    figures_.clear();
+    inRun_ = true;
     const int workers = outputWorkerCount();
     // One worker would only add hand-overs; one run more than workers keeps them all
     // busy while the next sheet is composed.
@@ -211,6 +213,8 @@ void SheetPrinter::endRun() {
     while (!pendingReports_.empty())
         settleOldest();
     pipelined_ = false;
+    inRun_ = false;
+    figures_.clear();
 }
 
 void SheetPrinter::missingFigureWarning(const SheetLayout& layout, const std::string& path) {
@@ -234,15 +238,10 @@ void SheetPrinter::placeFigure(TModalitaQuiz m, const SheetLayout& layout,
         missingFigureWarning(layout, path);
         return;
     }
-    QImage target(kPlacedFigureSide, kPlacedFigureSide, QImage::Format_RGB888);
-    if (target.isNull())
-        throw std::runtime_error("Memoria insufficiente per la figura " + path);
-    // A picture that failed to load with CkNoExceptMsg on was logged; the component
-    // keeps the template's picture, as for a missing file.
-    if (const auto loaded = LoadGraphicsFile(path, platform_, rep_)) {
-        FitBitmap(*loaded, target);
-        project_.Values().Edit(image).SetImage(target);
-    }
+    // A picture that cannot be read is reported once a run; the component keeps the
+    // template's picture, as for a missing file.
+    if (const auto picture = figures_.fitted(path, kPlacedFigureSide, platform_, rep_))
+        project_.Values().Edit(image).SetImage(*picture);
 }
 
 bool SheetPrinter::StampaScheda(TTipoDiStampa kind, std::string_view label, int copies) {
@@ -259,6 +258,8 @@ bool SheetPrinter::StampaScheda(TModalitaQuiz m, TTipoDiStampa kind, std::string
     const SheetLayout& layout = sheetLayout(m);
     const std::string code(categoryCode(m));
     rep_.trace("TFormStampe.StampaScheda" + code + " (" + std::string(valueName(kind)) + ")");
+    if (!inRun_)
+        figures_.clear();
 
     const Switches& sw = rep_.switches;
     const std::string L(label);

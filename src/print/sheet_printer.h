@@ -16,6 +16,7 @@
 #include "core/platform.h"
 #include "core/program_state.h"
 #include "core/user_interaction.h"
+#include "print/figure_cache.h"
 #include "print/output_queue.h"
 #include "print/sheet_layout.h"
 #include "report/printer_device.h"
@@ -117,6 +118,9 @@ private:
     report::ReportProject& project_;
     report::ReportOutput& output_;
     std::unique_ptr<report::PrinterDevice> printer_;
+    // Figures decoded and fitted once per run (each call outside a run is one).
+    FigureCache figures_;
+    bool inRun_ = false;
     bool pipelined_ = false;
     std::unique_ptr<OutputQueue> queue_;
     std::deque<std::function<void(const std::string&)>> pendingReports_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
 
 #include "data/table_file.h"
@@ -36,6 +37,32 @@ public:
 
 private:
     compose::SheetComposer& composer_;
+};
+
+// Leaves every output pending, as PDF files drawn on worker threads are, until the
+// driver settles it; the outcome is decided when the call is made.
+class PendingRenderers : public FakeRenderers {
+public:
+    using FakeRenderers::FakeRenderers;
+    std::deque<bool> outcomes;
+    std::size_t maxSeen = 0;
+    std::size_t beginRun() override { return 2; }
+    std::size_t pendingOutputs() const override { return outcomes.size(); }
+    bool StampaScheda(TModalitaQuiz m, TTipoDiStampa k, const std::string& label) override {
+        outcomes.push_back(FakeRenderers::StampaScheda(m, k, label));
+        maxSeen = std::max(maxSeen, outcomes.size());
+        return true;
+    }
+    bool StampaCorrettore(TModalitaQuiz m, int numCorr) override {
+        outcomes.push_back(FakeRenderers::StampaCorrettore(m, numCorr));
+        return true;
+    }
+    bool settleOldest() override {
+        const bool written = outcomes.front();
+        outcomes.pop_front();
+        calls.push_back("settled");
+        return written;
+    }
 };
 
 struct DriverTest : ::testing::Test {
@@ -287,4 +314,45 @@ TEST_F(DriverTest, RequestIgnoredWhileTheWaitCursorShows) {
     const auto r = run(tdsEsame, 1);
     EXPECT_FALSE(r.started);
     EXPECT_TRUE(renderers.calls.empty());
+}
+
+TEST(PipelinedDriver, PendingOutputsAreSettledInOrderAndFailuresGiveBackBlockAndMarks) {
+    ComposeWorld w;
+    PendingRenderers renderers{w.composer};
+    print::PrintJobDriver driver{w.state, w.reporting, w.progress, w.platform, w.qd,
+                                 w.composer, renderers, nullptr};
+    w.open(mqAB, chapterMaster(25, 40), numberedTopics(3));
+    renderers.failLabels = {"E002", "E006"};
+    const auto r = driver.AvviaStampaSchede(tdsEsame, {"10", "1", 1});
+    EXPECT_LE(renderers.maxSeen, 3u);
+    EXPECT_TRUE(renderers.outcomes.empty());
+    // Keys hold exactly the written sheets, four to a key, in printing order.
+    ASSERT_EQ(renderers.keyLabels.size(), 2u);
+    EXPECT_EQ(renderers.keyLabels[0], (std::vector<std::string>{"E001", "E003", "E004", "E005"}));
+    EXPECT_EQ(renderers.keyLabels[1], (std::vector<std::string>{"E007", "E008", "E009", "E010"}));
+    EXPECT_EQ(r.printedLabels.size(), 8u);
+    EXPECT_EQ(r.failedSheets, 2);
+    EXPECT_EQ(r.answerKeys, (std::vector<int>{4, 4}));
+    EXPECT_TRUE(r.saved);
+    // Only the written sheets keep their marks.
+    EXPECT_EQ(w.marked("Esame").size(), 240u);
+}
+
+TEST(PipelinedDriver, InterruptionSettlesTheSheetsAlreadyHandedOver) {
+    ComposeWorld w;
+    PendingRenderers renderers{w.composer};
+    print::PrintJobDriver driver{w.state, w.reporting, w.progress, w.platform, w.qd,
+                                 w.composer, renderers, nullptr};
+    w.open(mqAB, chapterMaster(25, 40), numberedTopics(3));
+    w.progress.onTick = [](RecordingInteraction& base) {
+        auto& p = static_cast<InterruptingProgress&>(base);
+        if (p.progress.info == "Preparazione della scheda n. 4 di 6, attendere...")
+            p.progress.interruption = true;
+    };
+    const auto r = driver.AvviaStampaSchede(tdsEsame, {"6", "1", 1});
+    EXPECT_TRUE(r.interrupted);
+    EXPECT_TRUE(renderers.outcomes.empty());
+    ASSERT_EQ(renderers.keyLabels.size(), 1u);
+    EXPECT_EQ(renderers.keyLabels[0], (std::vector<std::string>{"E001", "E002", "E003"}));
+    EXPECT_EQ(w.marked("Esame").size(), 90u);
 }

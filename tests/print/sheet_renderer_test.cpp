@@ -322,13 +322,20 @@ TEST(SheetReport, AFailedSheetDoesNotLeakIntoTheNextOne) {
     w.switches.CkNoExceptMsg = false;
     w.state.currentCategory = mqSuperC1;
     fillPlainSheet(w, mqSuperC1);
-    // An unreadable figure file stops the first sheet after earlier slots were widened.
+    // A figure component that cannot take a picture stops the first sheet after earlier
+    // slots were widened.
+    report::ReportTemplate broken = builtTemplate();
+    report::Component* figure =
+        broken.FindReport(QStringLiteral("SchedaS1"))->FindComponent(QStringLiteral("Figura10"));
+    *figure = report::Component::MakeText(QStringLiteral("Figura10"), figure->Left(), figure->Top(),
+                                          figure->Width(), figure->Height());
+    w.useTemplate(broken);
     w.composer.sheet(mqSuperC1)[9].Figura = "77";
-    std::ofstream(w.state.figuresFolder + "77.bmp") << "not a bitmap";
+    writeSolidBmp(w.state.figuresFolder + "77.bmp", 8, 8, Qt::green);
     EXPECT_FALSE(w.printer.StampaScheda(tdsEsame, "E001", 1));
     ASSERT_EQ(w.ui.messages.size(), 1u);
     EXPECT_EQ(w.ui.messages[0].rfind("Problema di stampa della scheda C1-C1E E001 (report: "
-                                     "SchedaS1)\r\nERRORE: La figura \"",
+                                     "SchedaS1)\r\nERRORE: Il componente Figura10",
                                      0),
               0u)
         << w.ui.messages[0];
@@ -410,15 +417,33 @@ TEST(SheetFigures, PlacedPictureAndMissingFigureWarningPerCategory) {
     }
 }
 
-TEST(SheetFigures, UnreadableFigureIsLoggedAndTheSheetPrintsWhenMessagesAreOff) {
-    PrintWorld w;  // CkNoExceptMsg on by default
-    w.state.currentCategory = mqAB;
-    fillPlainSheet(w, mqAB);
-    w.composer.sheet(mqAB)[0].Figura = "66";
-    std::ofstream(w.state.figuresFolder + "66.bmp") << "BM garbage";
-    ASSERT_TRUE(w.printer.StampaScheda(tdsEsame, "E001", 1));
-    EXPECT_TRUE(
-        w.logHas("UDorvel/LoadGraphicsFile - La figura \"" + w.state.figuresFolder + "66.bmp\""));
-    EXPECT_TRUE(w.lastRun().find(QStringLiteral("Figura1"))->Image().isNull());
-    EXPECT_TRUE(w.ui.messages.empty());
+TEST(SheetFigures, UnreadableFigureIsReportedOnceARunAndEverySheetStillPrints) {
+    for (const bool messagesOff : {true, false}) {
+        SCOPED_TRACE(messagesOff ? "CkNoExceptMsg on" : "CkNoExceptMsg off");
+        PrintWorld w;
+        w.switches.CkNoExceptMsg = messagesOff;
+        w.state.currentCategory = mqAB;
+        fillPlainSheet(w, mqAB);
+        w.composer.sheet(mqAB)[0].Figura = "66";
+        w.composer.sheet(mqAB)[1].Figura = "66";
+        const std::string path = w.state.figuresFolder + "66.bmp";
+        std::ofstream(path) << "BM garbage";
+        w.printer.beginRun();
+        ASSERT_TRUE(w.printer.StampaScheda(tdsEsame, "E001", 1));
+        ASSERT_TRUE(w.printer.StampaScheda(tdsEsame, "E002", 1));
+        w.printer.endRun();
+        EXPECT_TRUE(pdfExists(w, "AB_ESAE001.pdf") && pdfExists(w, "AB_ESAE002.pdf"));
+        EXPECT_TRUE(w.lastRun().find(QStringLiteral("Figura1"))->Image().isNull());
+        const std::string line = "UDorvel/LoadGraphicsFile - La figura \"" + path + "\"";
+        const std::string log = w.logText();
+        const std::size_t first = log.find(line);
+        if (messagesOff) {
+            ASSERT_NE(first, std::string::npos);
+            EXPECT_EQ(log.find(line, first + 1), std::string::npos);
+            EXPECT_TRUE(w.ui.messages.empty());
+        } else {
+            ASSERT_EQ(w.ui.messages.size(), 1u);
+            EXPECT_NE(w.ui.messages[0].find(path), std::string::npos);
+        }
+    }
 }
