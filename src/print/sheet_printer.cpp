@@ -1,5 +1,6 @@
 #include "print/sheet_printer.h"
 
+#include <QFontDatabase>
 #include <QImage>
 
 #include <algorithm>
@@ -192,9 +193,10 @@ std::size_t SheetPrinter::beginRun() {
     figures_.clear();
     inRun_ = true;
     const int workers = outputWorkerCount();
-    // One worker would only add hand-overs; one run more than workers keeps them all
-    // busy while the next sheet is composed.
-    pipelined_ = workers > 1;
+    // One worker would only add hand-overs. The font database is loaded here, on the
+    // owner's thread, before any worker draws text.
+    pipelined_ = workers > 1 && !QFontDatabase::families().isEmpty();
+    // One pending more than workers: none waits while the next sheet is composed.
     return pipelined_ ? static_cast<std::size_t>(workers) + 1 : 0;
 }
 
