@@ -26,8 +26,8 @@ struct Scale {
     }
 };
 
-QFont makeFont(const ReportFont& def) {
-    QFont font(def.family);
+QFont makeFont(const ReportFont& def, const RenderOptions& options) {
+    QFont font(options.fontFamilies.value(def.family, def.family));
     font.setPointSizeF(def.pointSize);
     font.setBold(def.bold);
     font.setItalic(def.italic);
@@ -35,7 +35,8 @@ QFont makeFont(const ReportFont& def) {
     // Without shaping Qt maps characters to glyphs one to one: no ligatures, so a PDF
     // reader extracts the text exactly as it was set.
     font.setStyleStrategy(QFont::PreferNoShaping);
-    // Same line breaks on screen, on paper and in the PDF.
+    // Same line breaks on screen, on paper and in the PDF: unhinted glyphs with their
+    // design advances (Qt uses design metrics for unhinted FreeType fonts).
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }
@@ -78,7 +79,8 @@ struct Source {
     const RunValues& values;
 };
 
-void drawText(QPainter& painter, const Scale& s, const Source& src, const Component& c) {
+void drawText(QPainter& painter, const Scale& s, const Source& src, const Component& c,
+              const RenderOptions& options) {
     const Component* master =
         c.FontMirror().isEmpty() ? nullptr : src.report.FindFontMaster(src.page, c.FontMirror());
     const ReportFont& font = master ? master->Font() : c.Font();
@@ -97,7 +99,7 @@ void drawText(QPainter& painter, const Scale& s, const Source& src, const Compon
     int flags = qtAlignment(c) | Qt::TextExpandTabs | Qt::TextDontClip;
     if (c.WordWrap())
         flags |= Qt::TextWordWrap;
-    painter.setFont(makeFont(font));
+    painter.setFont(makeFont(font, options));
     painter.setPen(QColor(color.rgb()));
     painter.drawText(s.rect(c), flags, text);
 }
@@ -146,7 +148,7 @@ void drawComponent(QPainter& painter, const Scale& s, const Source& src, const C
         return;
     switch (c.Kind()) {
         case ComponentKind::Text:
-            drawText(painter, s, src, c);
+            drawText(painter, s, src, c, options);
             break;
         case ComponentKind::Image:
             drawImage(painter, s, c, options);

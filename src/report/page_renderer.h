@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QImage>
 #include <QString>
 
@@ -17,6 +18,8 @@ struct RenderOptions {
     // Pictures are reduced to at most this many pixels per inch of their box before
     // drawing; 0 draws them as they are.
     double maxImageDpi = 0;
+    // Template family -> family the text is drawn with (PdfFonts); others as they are.
+    QHash<QString, QString> fontFamilies;
 };
 
 // Draws one page on painter, whose device may be any QPaintDevice (PDF writer,

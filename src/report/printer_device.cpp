@@ -103,7 +103,7 @@ bool PrinterDevice::PrintReport(const ReportTemplate& t, const Report& report, c
             painter.end();
             throw ReportError(QStringLiteral("Errore di stampa su \"%1\"").arg(p.printerName()));
         }
-        renderPage(painter, t, report, report.Pages()[std::size_t(i)], values);
+        renderPage(painter, t, report, report.Pages()[std::size_t(i)], values, job.options);
     }
     if (!painter.end() || p.printerState() == QPrinter::Error) {
         throw ReportError(QStringLiteral("Errore di stampa su \"%1\"").arg(p.printerName()));

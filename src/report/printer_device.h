@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "report/page_renderer.h"
 #include "report/run_values.h"
 #include "report/template_model.h"
 
@@ -25,6 +26,7 @@ struct PrintJob {
     QString setupTitle;
     // Runs before page i (0-based); false stops and cancels the job.
     std::function<bool(int)> beforePage;
+    RenderOptions options;
 };
 
 // The printer the program prints on: copies, paper and duplex as the program sets

@@ -97,6 +97,7 @@ bool ReportOutput::Run(const ReportTemplate& t, const Report& report, const RunV
     }
     const QString format = StatusFormatPrinting();
     job.beforePage = [this, &format](int i) { return beforePage(i, format); };
+    job.options = renderOptions(t, false);
     if (!printer_->PrintReport(t, report, values, job)) {
         // A cancelled setup dialog cancels the job like Abort does.
         aborted_ = true;
@@ -132,13 +133,20 @@ bool ReportOutput::runPdf(const ReportTemplate& t, const Report& report, const R
     buffer.open(QIODevice::WriteOnly);
     const QString format = StatusFormatFile();
     const bool complete =
-        renderReportPdf(t, report, values, buffer, JobTitle(), pdfRenderOptions(*jpegAvailable_),
+        renderReportPdf(t, report, values, buffer, JobTitle(), renderOptions(t, true),
                         [this, &format](int i) { return beforePage(i, format); });
     buffer.close();
     if (!complete)
         return false;
     writePdfFile(outputFileName_, pdf);
     return true;
+}
+
+RenderOptions ReportOutput::renderOptions(const ReportTemplate& t, bool file) {
+    fonts_.prepare(t);
+    RenderOptions options = file ? pdfRenderOptions(*jpegAvailable_) : RenderOptions();
+    options.fontFamilies = fonts_.families();
+    return options;
 }
 
 ReportOutput::FileRun ReportOutput::PrepareFileRun(std::shared_ptr<const ReportTemplate> t,
@@ -149,6 +157,11 @@ ReportOutput::FileRun ReportOutput::PrepareFileRun(std::shared_ptr<const ReportT
     checkFileRun(report);
     if (runHook_)
         runHook_(*t, report, values);
+    // Once per template read, not once per sheet.
+    if (fontsPreparedFor_.lock() != t) {
+        fonts_.prepare(*t);
+        fontsPreparedFor_ = t;
+    }
     FileRun run;
     run.tmpl = std::move(t);
     run.report = &report;
@@ -156,6 +169,7 @@ ReportOutput::FileRun ReportOutput::PrepareFileRun(std::shared_ptr<const ReportT
     run.fileName = outputFileName_;
     run.title = JobTitle();
     run.options = pdfRenderOptions(*jpegAvailable_);
+    run.options.fontFamilies = fonts_.families();
     return run;
 }
 

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "report/page_renderer.h"
+#include "report/pdf_fonts.h"
 #include "report/printer_device.h"
 #include "report/run_values.h"
 #include "report/template_model.h"
@@ -123,6 +124,8 @@ private:
     void checkRun(const Report& report) const;
     bool runPdf(const ReportTemplate& t, const Report& report, const RunValues& values);
     void checkFileRun(const Report& report);
+    // The render options of a run of t, with unhinted copies of t's fonts.
+    RenderOptions renderOptions(const ReportTemplate& t, bool file);
     void warn(const QString& text);
 
     Destination dest_ = Destination::Printer;
@@ -141,6 +144,8 @@ private:
     std::function<void()> pump_;
     std::function<void(const QString&)> warning_;
     RunHook runHook_;
+    PdfFonts fonts_;
+    std::weak_ptr<const ReportTemplate> fontsPreparedFor_;
 };
 
 }  // namespace vexora::report
