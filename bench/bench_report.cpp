@@ -136,7 +136,7 @@ void renderSheet(Fixture& f, ReportProject& project, ReportOutput& output) {
     project.SetParam(QStringLiteral("NomeAutoscuola"), QStringLiteral("Autoscuola Bellavista"));
     project.SetParam(QStringLiteral("IndirizzoAutoscuola"), QStringLiteral("Via Roma 1, Città"));
     std::vector<const Page*> pages{project.FindPage(QStringLiteral("SchedaAB.Page1")),
-                             project.FindPage(QStringLiteral("SchedaAB.Page2"))};
+                                   project.FindPage(QStringLiteral("SchedaAB.Page2"))};
     for (int n = 1; n <= kSlots; ++n) {
         project.SetParam(QStringLiteral("Domanda%1").arg(n), f.questions[std::size_t(n - 1)]);
         const Page* page = pages[std::size_t((n - 1) / kSlotsPerPage)];

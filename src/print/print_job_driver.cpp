@@ -232,8 +232,8 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
                 pending = printed && renderers_.pendingOutputs() > before;
             }
             if (pending) {
-                inFlight.push_back({false, 0, label, {keys.begin(), keys.end()},
-                                    composer_.lastSheetChanges()});
+                inFlight.push_back(
+                    {false, 0, label, {keys.begin(), keys.end()}, composer_.lastSheetChanges()});
             } else if (printed) {
                 gatherPrinted(label, {keys.begin(), keys.end()});
             }

@@ -176,6 +176,11 @@ void SheetPrinter::closeTemplate() noexcept {
 
 bool SheetPrinter::runAndClose(std::function<void(const std::string&)> reportFailure) {
     if (pipelined_ && output_.DefaultDest() == report::Destination::File) {
+        // "Interrompi" while the sheet was filled: nothing is written, as in a run here.
+        if (output_.Aborted()) {
+            closeTemplate();
+            return false;
+        }
         report::ReportOutput::FileRun run = project_.ExecuteLater();
         if (!queue_)
             queue_ = std::make_unique<OutputQueue>(outputWorkerCount());
@@ -398,10 +403,10 @@ bool SheetPrinter::StampaScheda(TModalitaQuiz m, TTipoDiStampa kind, std::string
             }
         }
         const auto reportFailure = [this, code, L, R, &layout](const std::string& error) {
-            rep_.error(1, "FormStampe.StampaScheda" + code + " - ",
-                       std::string(layout.sheetMessagePrefix) + L + " (report: " + R +
-                           ")\r\nERRORE: ",
-                       error);
+            rep_.error(
+                1, "FormStampe.StampaScheda" + code + " - ",
+                std::string(layout.sheetMessagePrefix) + L + " (report: " + R + ")\r\nERRORE: ",
+                error);
         };
         return runAndClose(reportFailure);
     } catch (const std::exception& e) {
@@ -480,8 +485,7 @@ bool SheetPrinter::StampaCorrettore(TModalitaQuiz m, int numCorr, int copies) {
                     if (!block)
                         continue;
                     values.Edit(*block).SetVisible(true);
-                    if (const Component* name =
-                            page->FindComponent(qs(keyLabelComponent(j, p)))) {
+                    if (const Component* name = page->FindComponent(qs(keyLabelComponent(j, p)))) {
                         std::string text = blockLabel;
                         if (p != 0) {
                             text += '/';
@@ -508,10 +512,10 @@ bool SheetPrinter::StampaCorrettore(TModalitaQuiz m, int numCorr, int copies) {
             }
         }
         const auto reportFailure = [this, code, Q, R, &layout](const std::string& error) {
-            rep_.error(1, "FormStampe.StampaCorrettore" + code + " - ",
-                       std::string(layout.keyMessagePrefix) + Q + " (report: " + R +
-                           ")\r\nERRORE: ",
-                       error);
+            rep_.error(
+                1, "FormStampe.StampaCorrettore" + code + " - ",
+                std::string(layout.keyMessagePrefix) + Q + " (report: " + R + ")\r\nERRORE: ",
+                error);
         };
         return runAndClose(reportFailure);
     } catch (const std::exception& e) {

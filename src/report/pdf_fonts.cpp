@@ -75,8 +75,8 @@ std::optional<QByteArray> glyphWithoutInstructions(const QByteArray& g) {
         return out;
     }
     // Composite: components up to the last one, whose instructions flag is cleared.
-    constexpr std::uint16_t kWords = 0x0001, kScale = 0x0008, kMore = 0x0020,
-                            kXYScale = 0x0040, kTwoByTwo = 0x0080, kInstructions = 0x0100;
+    constexpr std::uint16_t kWords = 0x0001, kScale = 0x0008, kMore = 0x0020, kXYScale = 0x0040,
+                            kTwoByTwo = 0x0080, kInstructions = 0x0100;
     QByteArray out = g;
     qsizetype at = 10;
     for (;;) {
@@ -147,10 +147,10 @@ std::optional<QByteArray> renamed(const QByteArray& name, const QString& family)
 
 // Tables a font may have; the hinting ones (fpgm, prep, cvt, hdmx, LTSH, VDMX) and the
 // signature, which no longer matches, are left out.
-constexpr const char* kTables[] = {
-    "BASE", "GDEF", "GPOS", "GSUB", "JSTF", "MATH", "OS/2", "PCLT", "STAT", "avar", "cmap",
-    "fvar", "gasp", "glyf", "gvar", "head", "hhea", "hmtx", "kern", "loca", "maxp", "meta",
-    "name", "post", "vhea", "vmtx"};
+constexpr const char* kTables[] = {"BASE", "GDEF", "GPOS", "GSUB", "JSTF", "MATH", "OS/2",
+                                   "PCLT", "STAT", "avar", "cmap", "fvar", "gasp", "glyf",
+                                   "gvar", "head", "hhea", "hmtx", "kern", "loca", "maxp",
+                                   "meta", "name", "post", "vhea", "vmtx"};
 
 }  // namespace
 
@@ -280,8 +280,8 @@ void PdfFonts::prepareFamily(const QString& family) {
             if (faces.contains(face))
                 continue;
             faces.insert(face);
-            const auto data = unhintedTrueType(
-                [&raw](const char* tag) { return raw.fontTable(tag); }, copy);
+            const auto data =
+                unhintedTrueType([&raw](const char* tag) { return raw.fontTable(tag); }, copy);
             const int id = data ? QFontDatabase::addApplicationFontFromData(*data) : -1;
             if (id < 0 || !QFontDatabase::applicationFontFamilies(id).contains(copy)) {
                 // All faces or none: a family missing a face would be drawn differently.

@@ -70,8 +70,8 @@ bool PrinterDevice::Duplex() const {
     return printer_->duplex() != QPrinter::DuplexNone;
 }
 
-bool PrinterDevice::PrintReport(const ReportTemplate& t, const Report& report, const RunValues& values,
-                                const PrintJob& job) {
+bool PrinterDevice::PrintReport(const ReportTemplate& t, const Report& report,
+                                const RunValues& values, const PrintJob& job) {
     if (!IsValid()) {
         throw ReportError(QStringLiteral("Stampante \"%1\" non disponibile").arg(name_));
     }

@@ -53,7 +53,6 @@ private:
 
 // A copy of t with the run's values applied, as if the run had changed t itself (copies
 // and duplex on report `ran`): for previews and for checking what a run drew.
-ReportTemplate withRunValues(const ReportTemplate& t, const RunValues& values,
-                             const Report* ran);
+ReportTemplate withRunValues(const ReportTemplate& t, const RunValues& values, const Report* ran);
 
 }  // namespace vexora::report

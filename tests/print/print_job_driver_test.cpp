@@ -30,7 +30,8 @@ public:
         auto acc = composer_.keyAccumulator(m);
         const int n = questionsPerSheet(m);
         std::vector<std::string> labels;
-        for (int j = 0; j < numCorr; ++j) labels.push_back(acc[static_cast<std::size_t>(j * n)].Scheda);
+        for (int j = 0; j < numCorr; ++j)
+            labels.push_back(acc[static_cast<std::size_t>(j * n)].Scheda);
         keyLabels.push_back(labels);
         return true;
     }
@@ -69,12 +70,10 @@ struct DriverTest : ::testing::Test {
     ComposeWorld w;
     FakeRenderers renderers{w.composer};
     settings::SettingsModel settingsModel{w.path("Vexora.ini"), w.log, w.path("Plarn.ini")};
-    print::PrintJobDriver driver{w.state, w.reporting, w.progress, w.platform, w.qd,
-                                 w.composer, renderers, &settingsModel};
+    print::PrintJobDriver driver{w.state, w.reporting, w.progress, w.platform,
+                                 w.qd,    w.composer,  renderers,  &settingsModel};
 
-    void openExamCategory(TModalitaQuiz m) {
-        w.open(m, chapterMaster(25, 40), numberedTopics(3));
-    }
+    void openExamCategory(TModalitaQuiz m) { w.open(m, chapterMaster(25, 40), numberedTopics(3)); }
     print::PrintRunResult run(TTipoDiStampa kind, int sheets, int copies = 1) {
         print::PrintRequest r;
         r.sheetsText = std::to_string(sheets);
@@ -85,19 +84,23 @@ struct DriverTest : ::testing::Test {
     std::vector<std::string> infos() {
         std::vector<std::string> out;
         for (const auto& c : w.progress.calls) {
-            if (c.rfind("Progress: ", 0) != 0) continue;
+            if (c.rfind("Progress: ", 0) != 0)
+                continue;
             // "Progress: posPar,maxPar,posTot,maxTot,title,info": the info follows the fifth comma.
             std::size_t at = 0;
-            for (int k = 0; k < 5; ++k) at = c.find(',', at) + 1;
+            for (int k = 0; k < 5; ++k)
+                at = c.find(',', at) + 1;
             const std::string info = c.substr(at);
-            if (info != "-1") out.push_back(info);
+            if (info != "-1")
+                out.push_back(info);
         }
         return out;
     }
     int savedExamMarks() {
         const auto t = data::loadTableFile(w.qd.FilePrintr);
         int n = 0;
-        for (const auto& row : t.rows) n += !data::isNull(row[14]);
+        for (const auto& row : t.rows)
+            n += !data::isNull(row[14]);
         return n;
     }
 };
@@ -119,10 +122,10 @@ TEST(PrintJobTexts, LabelsCopiesAndKeyTexts) {
 TEST_F(DriverTest, TenSheetsInterleaveAnswerKeysEveryFour) {
     openExamCategory(mqAB);
     const auto r = run(tdsEsame, 10, 2);
-    EXPECT_EQ(renderers.calls,
-              (std::vector<std::string>{"S:E001", "S:E002", "S:E003", "S:E004", "K:4", "S:E005",
-                                        "S:E006", "S:E007", "S:E008", "K:4", "S:E009", "S:E010",
-                                        "K:2"}));
+    EXPECT_EQ(
+        renderers.calls,
+        (std::vector<std::string>{"S:E001", "S:E002", "S:E003", "S:E004", "K:4", "S:E005", "S:E006",
+                                  "S:E007", "S:E008", "K:4", "S:E009", "S:E010", "K:2"}));
     EXPECT_EQ(renderers.keyLabels[2], (std::vector<std::string>{"E009", "E010"}));
     EXPECT_EQ(w.state.counter(mqAB, tdsEsame), 11);
     EXPECT_TRUE(r.saved);
@@ -131,7 +134,8 @@ TEST_F(DriverTest, TenSheetsInterleaveAnswerKeysEveryFour) {
     EXPECT_NE(std::find(texts.begin(), texts.end(),
                         "Avvio stampa per 2 copie della scheda E003 in corso..."),
               texts.end());
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "Stampa per le ultime 2 schede stampate, in corso..."),
+    EXPECT_NE(std::find(texts.begin(), texts.end(),
+                        "Stampa per le ultime 2 schede stampate, in corso..."),
               texts.end());
     // The counters reach the settings file at the end of the run.
     EXPECT_NE(readText(w.path("Vexora.ini")).find("Progressivo Esa AB=11"), std::string::npos);
@@ -165,9 +169,11 @@ TEST_F(DriverTest, EightSheetKeyWithThreeSheetsAndTwoSheetKeyWithThree) {
     EXPECT_EQ(renderers.calls,
               (std::vector<std::string>{"S:E001", "S:E002", "K:2", "S:E003", "K:1"}));
     const auto texts = infos();
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Stampa per la scheda stampata, in corso..."), 1);
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Preparazione della scheda n. 2 di 3, attendere..."),
-              2);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Stampa per la scheda stampata, in corso..."),
+              1);
+    EXPECT_EQ(
+        std::count(texts.begin(), texts.end(), "Preparazione della scheda n. 2 di 3, attendere..."),
+        2);
 }
 
 TEST_F(DriverTest, CounterWrapsFrom999To1) {
@@ -195,7 +201,8 @@ TEST_F(DriverTest, NoCategoryFailsEverySheet) {
     const auto texts = infos();
     EXPECT_EQ(texts[1], "Ricombinazione dell'ordinamento delle domande... ");
     EXPECT_EQ(texts[2], "ERRORE sulla scheda n. 1 di 2, non stampata...");
-    EXPECT_EQ(std::count(w.platform.tones.begin(), w.platform.tones.end(), std::make_pair(440u, 10u)), 2);
+    EXPECT_EQ(
+        std::count(w.platform.tones.begin(), w.platform.tones.end(), std::make_pair(440u, 10u)), 2);
 }
 
 TEST_F(DriverTest, SecondOfFourFailsToComposeAndTakesNoLabel) {
@@ -208,8 +215,7 @@ TEST_F(DriverTest, SecondOfFourFailsToComposeAndTakesNoLabel) {
         }
     };
     const auto r = run(tdsEsame, 4);
-    EXPECT_EQ(renderers.calls,
-              (std::vector<std::string>{"S:E001", "S:E002", "S:E003", "K:3"}));
+    EXPECT_EQ(renderers.calls, (std::vector<std::string>{"S:E001", "S:E002", "S:E003", "K:3"}));
     EXPECT_EQ(r.failedSheets, 1);
     EXPECT_TRUE(r.saved);
     EXPECT_EQ(savedExamMarks(), 90);
@@ -244,7 +250,8 @@ TEST_F(DriverTest, InterruptionDuringTheThirdCompositionKeepsThePrintedSheets) {
             p.interruptAt == 0) {
             p.interruptAt = p.readings + 3;  // a few slots into the composition
         }
-        if (p.interruptAt > 0 && p.readings >= p.interruptAt) p.progress.interruption = true;
+        if (p.interruptAt > 0 && p.readings >= p.interruptAt)
+            p.progress.interruption = true;
     };
     const auto r = run(tdsEsame, 3);
     EXPECT_TRUE(r.interrupted);
@@ -252,7 +259,8 @@ TEST_F(DriverTest, InterruptionDuringTheThirdCompositionKeepsThePrintedSheets) {
     ASSERT_EQ(renderers.calls, (std::vector<std::string>{"S:E001", "S:E002", "K:2"}));
     EXPECT_EQ(renderers.keyLabels[0], (std::vector<std::string>{"E001", "E002"}));
     EXPECT_EQ(w.state.counter(mqAB, tdsEsame), 3);
-    EXPECT_EQ(std::count(w.platform.tones.begin(), w.platform.tones.end(), std::make_pair(440u, 10u)), 1);
+    EXPECT_EQ(
+        std::count(w.platform.tones.begin(), w.platform.tones.end(), std::make_pair(440u, 10u)), 1);
     // The printed sheets' marks are kept and saved; the cut-short sheet's are undone.
     EXPECT_TRUE(r.saved);
     EXPECT_EQ(savedExamMarks(), 60);
@@ -319,8 +327,8 @@ TEST_F(DriverTest, RequestIgnoredWhileTheWaitCursorShows) {
 TEST(PipelinedDriver, PendingOutputsAreSettledInOrderAndFailuresGiveBackBlockAndMarks) {
     ComposeWorld w;
     PendingRenderers renderers{w.composer};
-    print::PrintJobDriver driver{w.state, w.reporting, w.progress, w.platform, w.qd,
-                                 w.composer, renderers, nullptr};
+    print::PrintJobDriver driver{w.state, w.reporting, w.progress, w.platform,
+                                 w.qd,    w.composer,  renderers,  nullptr};
     w.open(mqAB, chapterMaster(25, 40), numberedTopics(3));
     renderers.failLabels = {"E002", "E006"};
     const auto r = driver.AvviaStampaSchede(tdsEsame, {"10", "1", 1});
@@ -341,8 +349,8 @@ TEST(PipelinedDriver, PendingOutputsAreSettledInOrderAndFailuresGiveBackBlockAnd
 TEST(PipelinedDriver, InterruptionSettlesTheSheetsAlreadyHandedOver) {
     ComposeWorld w;
     PendingRenderers renderers{w.composer};
-    print::PrintJobDriver driver{w.state, w.reporting, w.progress, w.platform, w.qd,
-                                 w.composer, renderers, nullptr};
+    print::PrintJobDriver driver{w.state, w.reporting, w.progress, w.platform,
+                                 w.qd,    w.composer,  renderers,  nullptr};
     w.open(mqAB, chapterMaster(25, 40), numberedTopics(3));
     w.progress.onTick = [](RecordingInteraction& base) {
         auto& p = static_cast<InterruptingProgress&>(base);

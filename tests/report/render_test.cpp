@@ -252,10 +252,10 @@ TEST_F(PdfOutputTest, PicturesGoInAsJpegAndAreReducedForTheNoJpegFallback) {
     QBuffer b1(&jpeg), b2(&raw);
     b1.open(QIODevice::WriteOnly);
     b2.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(
-        renderReportPdf(t, t.Reports()[0], {}, b1, QStringLiteral("x"), pdfRenderOptions(true), {}));
-    ASSERT_TRUE(
-        renderReportPdf(t, t.Reports()[0], {}, b2, QStringLiteral("x"), pdfRenderOptions(false), {}));
+    ASSERT_TRUE(renderReportPdf(t, t.Reports()[0], {}, b1, QStringLiteral("x"),
+                                pdfRenderOptions(true), {}));
+    ASSERT_TRUE(renderReportPdf(t, t.Reports()[0], {}, b2, QStringLiteral("x"),
+                                pdfRenderOptions(false), {}));
     const auto withJpeg = list(jpeg);
     if (!withJpeg)
         GTEST_SKIP() << "pdfimages (poppler-utils) is not installed";

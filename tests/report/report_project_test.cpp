@@ -96,8 +96,8 @@ TEST_F(ReportProjectTest, RunValuesLeaveTheStoredTemplateAloneAndCloseDiscardsTh
     EXPECT_TRUE(*project_.Template() == readTemplateFile(path_));
     const Report* report = project_.FindReport(QStringLiteral("SchedaAB"));
     const ReportTemplate applied = withRunValues(*project_.Template(), values, report);
-    const Component* appliedText = applied.FindReport(QStringLiteral("SchedaAB"))
-                                       ->FindComponent(QStringLiteral("Domanda2"));
+    const Component* appliedText =
+        applied.FindReport(QStringLiteral("SchedaAB"))->FindComponent(QStringLiteral("Domanda2"));
     EXPECT_DOUBLE_EQ(appliedText->Width(), width + 0.8);
     EXPECT_DOUBLE_EQ(appliedText->Left(), 0.35);
     EXPECT_EQ(applied.FindReport(QStringLiteral("SchedaAB"))->Copies(), 4);
