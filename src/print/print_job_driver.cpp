@@ -250,6 +250,14 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
                 progress_.Delay(500);
             }
         }
+        // A sheet that completes an answer key (if the pending ones are written) waits
+        // for them, so the key follows its last sheet in the output as it always has.
+        const auto pendingSheets = std::count_if(inFlight.begin(), inFlight.end(),
+                                                 [](const InFlight& f) { return !f.answerKey; });
+        if (pendingSheets > 0 && (gathered + pendingSheets >= keyCapacity || i == n)) {
+            while (!inFlight.empty())
+                settleOldest();
+        }
         while (inFlight.size() > pendingLimit)
             settleOldest();
         if (!interrupted && i == n && inFlight.empty() && gathered > 0)

@@ -334,6 +334,18 @@ TEST(PipelinedDriver, PendingOutputsAreSettledInOrderAndFailuresGiveBackBlockAnd
     const auto r = driver.AvviaStampaSchede(tdsEsame, {"10", "1", 1});
     EXPECT_LE(renderers.maxSeen, 3u);
     EXPECT_TRUE(renderers.outcomes.empty());
+    // Sheets and keys go out in the order a run without pending outputs gives them.
+    ComposeWorld sw;
+    FakeRenderers sequential{sw.composer};
+    print::PrintJobDriver sequentialDriver{sw.state, sw.reporting, sw.progress, sw.platform,
+                                           sw.qd, sw.composer, sequential, nullptr};
+    sw.open(mqAB, chapterMaster(25, 40), numberedTopics(3));
+    sequential.failLabels = renderers.failLabels;
+    sequentialDriver.AvviaStampaSchede(tdsEsame, {"10", "1", 1});
+    std::vector<std::string> calls;
+    std::copy_if(renderers.calls.begin(), renderers.calls.end(), std::back_inserter(calls),
+                 [](const std::string& c) { return c != "settled"; });
+    EXPECT_EQ(calls, sequential.calls);
     // Keys hold exactly the written sheets, four to a key, in printing order.
     ASSERT_EQ(renderers.keyLabels.size(), 2u);
     EXPECT_EQ(renderers.keyLabels[0], (std::vector<std::string>{"E001", "E003", "E004", "E005"}));
