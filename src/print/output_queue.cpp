@@ -4,6 +4,9 @@
 #include <chrono>
 #include <exception>
 #include <optional>
+#include <stdexcept>
+
+#include "core/file_util.h"
 
 namespace vexora::print {
 
@@ -30,12 +33,16 @@ OutputQueue::~OutputQueue() {
     threads_.clear();
 }
 
-void OutputQueue::submit(report::ReportOutput::FileRun run) {
+void OutputQueue::submit(report::ReportOutput::FileRun run, Role role,
+                         std::vector<ExtraFile> before) {
     auto job = std::make_shared<Job>();
     job->run = std::move(run);
+    job->role = role;
+    job->before = std::move(before);
     {
         std::lock_guard lock(mutex_);
         job->seq = nextSeq_++;
+        job->firstPending = owned_.empty() ? job->seq : owned_.front()->seq;
         queued_.push_back(job);
         owned_.push_back(job);
     }
@@ -79,9 +86,16 @@ void OutputQueue::work(const std::stop_token& stop) {
         std::unique_lock lock(mutex_);
         // Files appear in the order they were queued.
         changed_.wait(lock, [&] { return nextWrite_ == job->seq; });
-        if (pdf) {
+        const bool skipped = job->role == Role::AnswerKey && lastFailedSheet_ &&
+                             *lastFailedSheet_ >= job->firstPending;
+        if (pdf && !skipped) {
             lock.unlock();
             try {
+                for (const ExtraFile& file : job->before) {
+                    std::string error;
+                    if (!writeFileAtomically(file.path, file.bytes, &error))
+                        throw std::runtime_error(error);
+                }
                 report::ReportOutput::WriteFileRun(job->run, *pdf);
                 outcome.written = true;
             } catch (const std::exception& e) {
@@ -89,6 +103,8 @@ void OutputQueue::work(const std::stop_token& stop) {
             }
             lock.lock();
         }
+        if (job->role == Role::Sheet && !outcome.written)
+            lastFailedSheet_ = job->seq;
         // The pictures and texts go back with the run, not with the last owner's copy.
         job->run = {};
         job->outcome = std::move(outcome);

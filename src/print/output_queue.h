@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,10 +33,19 @@ public:
 
     struct Outcome {
         bool written = false;
-        std::string error;  // why it was not written; empty when it was cancelled
+        std::string error;  // why it was not written; empty when cancelled or skipped
+    };
+    // A sheet's run is written whatever came before it; an answer key's run is skipped
+    // when a sheet queued before it and not yet taken when it was queued was not written.
+    enum class Role { Sheet, AnswerKey };
+    // A file written atomically just before the run's PDF (the key's text file).
+    struct ExtraFile {
+        std::string path;
+        std::string bytes;
     };
 
-    void submit(report::ReportOutput::FileRun run);
+    void submit(report::ReportOutput::FileRun run, Role role = Role::Sheet,
+                std::vector<ExtraFile> before = {});
     // Queued and not yet taken.
     std::size_t pending() const { return owned_.size(); }
     // Waits for the oldest run; pump runs every few milliseconds meanwhile.
@@ -44,6 +54,9 @@ public:
 private:
     struct Job {
         std::uint64_t seq = 0;
+        Role role = Role::Sheet;
+        std::uint64_t firstPending = 0;  // oldest run not taken when this one was queued
+        std::vector<ExtraFile> before;
         report::ReportOutput::FileRun run;
         bool done = false;
         Outcome outcome;
@@ -56,6 +69,7 @@ private:
     std::deque<std::shared_ptr<Job>> owned_;   // not taken yet, in order
     std::uint64_t nextSeq_ = 0;
     std::uint64_t nextWrite_ = 0;
+    std::optional<std::uint64_t> lastFailedSheet_;
     std::atomic<bool> cancel_{false};
     std::vector<std::jthread> threads_;  // last: stopped and joined first
 };

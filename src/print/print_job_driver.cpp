@@ -4,6 +4,7 @@
 #include <charconv>
 #include <deque>
 #include <exception>
+#include <memory>
 
 #include "print/unsaved_marks.h"
 
@@ -113,18 +114,30 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
     const std::string none = "-1";
     bool interrupted =
         progress_.Progress(0, 100, 0, (n + 3) * 10, progressTitle(m, TipoStampa), none);
-    int gathered = 0;  // printed sheets in the accumulator, waiting for their answer key
-
     // Outputs still being written when their call returned (PDF files drawn on worker
-    // threads): settled oldest first, each as if its call had just returned.
-    struct InFlight {
-        bool answerKey = false;
-        int numCorr = 0;
+    // threads) are settled oldest first, each as if its call had just returned. A sheet
+    // counts towards its answer key as soon as it is handed over, so the key follows its
+    // last sheet as it always has; the renderers write a key only when every sheet that
+    // was pending when it was made has been written. When one of them is not, the keys
+    // after it are void and their sheets are keyed again with the following ones.
+    struct SheetOut {
         std::string label;
         std::vector<compose::TCorrettPrint> keys;
+        bool failed = false;
+    };
+    using SheetRef = std::shared_ptr<SheetOut>;
+    struct KeyOut {
+        int numCorr = 0;
+        std::vector<SheetRef> sheets;
+        bool voided = false;
+    };
+    struct InFlight {
+        SheetRef sheet;  // or key
         std::vector<compose::MarkChange> marks;
+        std::shared_ptr<KeyOut> key;
     };
     std::deque<InFlight> inFlight;
+    std::deque<SheetRef> unkeyed;  // printed or pending sheets waiting for their key
     const std::size_t pendingLimit = renderers_.beginRun();
     struct EndRun {
         SheetRenderers& renderers;
@@ -138,50 +151,70 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
             ++result.failedAnswerKeys;
         }
     };
-    // Printed sheets are marked in the history: their key is produced even when the run
-    // is being interrupted.
-    auto printAnswerKey = [&] {
-        interrupted =
-            report(100, -1, -1, none, "Stampa per " + answerKeyText(gathered) + ", in corso...") ||
-            interrupted;
-        const std::size_t before = renderers_.pendingOutputs();
-        const bool printed = renderers_.StampaCorrettore(m, gathered);
-        if (printed && renderers_.pendingOutputs() > before) {
-            inFlight.push_back({true, gathered, {}, {}, {}});
-        } else {
-            settleKey(gathered, printed);
-        }
-        gathered = 0;
-    };
-    // A printed sheet's key entries go into the next free block; a full accumulator
-    // makes its answer key at once.
-    auto gatherPrinted = [&](const std::string& label,
-                             const std::vector<compose::TCorrettPrint>& keys) {
+    // The answer key of the first `count` sheets waiting for one. Printed sheets are
+    // marked in the history: their key is produced even when the run is being interrupted.
+    auto printAnswerKey = [&](std::size_t count) {
+        auto key = std::make_shared<KeyOut>();
+        key->numCorr = static_cast<int>(count);
         auto acc = composer_.keyAccumulator(m);
-        const std::size_t base =
-            static_cast<std::size_t>(gathered) * static_cast<std::size_t>(slots);
-        for (std::size_t k = 0; k < keys.size() && base + k < acc.size(); ++k) {
-            acc[base + k] = keys[k];
-            acc[base + k].Scheda = label;
+        for (std::size_t j = 0; j < count; ++j) {
+            const SheetRef& sheet = unkeyed.front();
+            const std::size_t base = j * static_cast<std::size_t>(slots);
+            for (std::size_t k = 0; k < sheet->keys.size() && base + k < acc.size(); ++k) {
+                acc[base + k] = sheet->keys[k];
+                acc[base + k].Scheda = sheet->label;
+            }
+            key->sheets.push_back(sheet);
+            unkeyed.pop_front();
         }
-        ++gathered;
-        result.printedLabels.push_back(label);
-        if (gathered == keyCapacity)
-            printAnswerKey();
+        interrupted = report(100, -1, -1, none,
+                             "Stampa per " + answerKeyText(key->numCorr) + ", in corso...") ||
+                      interrupted;
+        const std::size_t before = renderers_.pendingOutputs();
+        const bool printed = renderers_.StampaCorrettore(m, key->numCorr);
+        if (printed && renderers_.pendingOutputs() > before) {
+            inFlight.push_back({nullptr, {}, key});
+        } else {
+            settleKey(key->numCorr, printed);
+        }
+    };
+    auto keyFullBlocks = [&] {
+        while (unkeyed.size() >= static_cast<std::size_t>(keyCapacity))
+            printAnswerKey(static_cast<std::size_t>(keyCapacity));
     };
     auto settleOldest = [&] {
         InFlight f = std::move(inFlight.front());
         inFlight.pop_front();
         const bool written = renderers_.settleOldest();
-        if (f.answerKey) {
-            settleKey(f.numCorr, written);
-        } else if (written) {
-            gatherPrinted(f.label, f.keys);
-        } else {
-            // The block was never taken; the label stays used.
-            ++result.failedSheets;
-            composer_.UndoSheetMarks(f.marks);
+        if (f.key) {
+            // A void key was not written; its sheets are already waiting again.
+            if (!f.key->voided)
+                settleKey(f.key->numCorr, written);
+            return;
         }
+        if (written) {
+            result.printedLabels.push_back(f.sheet->label);
+            return;
+        }
+        ++result.failedSheets;
+        composer_.UndoSheetMarks(f.marks);
+        f.sheet->failed = true;
+        // Every key made while this sheet was pending is void: its sheets, in order, wait
+        // again before those not yet keyed, and the blocks are made up afresh.
+        std::deque<SheetRef> waiting;
+        for (InFlight& g : inFlight) {
+            if (g.key && !g.key->voided) {
+                g.key->voided = true;
+                waiting.insert(waiting.end(), g.key->sheets.begin(), g.key->sheets.end());
+            }
+        }
+        waiting.insert(waiting.end(), unkeyed.begin(), unkeyed.end());
+        unkeyed.clear();
+        for (SheetRef& sheet : waiting) {
+            if (!sheet->failed)
+                unkeyed.push_back(std::move(sheet));
+        }
+        keyFullBlocks();
     };
 
     for (int i = 1; i <= n; ++i) {
@@ -231,11 +264,17 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
                 printed = renderers_.StampaScheda(m, TipoStampa, label);
                 pending = printed && renderers_.pendingOutputs() > before;
             }
-            if (pending) {
-                inFlight.push_back(
-                    {false, 0, label, {keys.begin(), keys.end()}, composer_.lastSheetChanges()});
-            } else if (printed) {
-                gatherPrinted(label, {keys.begin(), keys.end()});
+            if (printed) {
+                auto sheet = std::make_shared<SheetOut>();
+                sheet->label = label;
+                sheet->keys.assign(keys.begin(), keys.end());
+                if (pending) {
+                    inFlight.push_back({sheet, composer_.lastSheetChanges(), nullptr});
+                } else {
+                    result.printedLabels.push_back(label);
+                }
+                unkeyed.push_back(std::move(sheet));
+                keyFullBlocks();
             }
         } else if (!interrupted) {
             report(100, -1, -1, none, "ERRORE sulla scheda n. " + index + ", non stampata...");
@@ -250,18 +289,10 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
                 progress_.Delay(500);
             }
         }
-        // A sheet that completes an answer key (if the pending ones are written) waits
-        // for them, so the key follows its last sheet in the output as it always has.
-        const auto pendingSheets = std::count_if(inFlight.begin(), inFlight.end(),
-                                                 [](const InFlight& f) { return !f.answerKey; });
-        if (pendingSheets > 0 && (gathered + pendingSheets >= keyCapacity || i == n)) {
-            while (!inFlight.empty())
-                settleOldest();
-        }
         while (inFlight.size() > pendingLimit)
             settleOldest();
-        if (!interrupted && i == n && inFlight.empty() && gathered > 0)
-            printAnswerKey();
+        if (!interrupted && i == n && !unkeyed.empty())
+            printAnswerKey(unkeyed.size());
 
         ui.processEvents();
         if (progress_.escapeHeld())
@@ -269,12 +300,13 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
         if (interrupted)
             break;
     }
-    while (!inFlight.empty())
-        settleOldest();
-    if (gathered > 0)
-        printAnswerKey();
-    while (!inFlight.empty())
-        settleOldest();
+    // Interrupted, or keys made void at the end: what is left gets its key now.
+    do {
+        while (!inFlight.empty())
+            settleOldest();
+        if (!unkeyed.empty())
+            printAnswerKey(std::min(unkeyed.size(), static_cast<std::size_t>(keyCapacity)));
+    } while (!inFlight.empty() || !unkeyed.empty());
     result.interrupted = interrupted;
 
     // Saved even when the file went away during the run: the table holds every row.

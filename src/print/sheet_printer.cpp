@@ -174,7 +174,8 @@ void SheetPrinter::closeTemplate() noexcept {
     }
 }
 
-bool SheetPrinter::runAndClose(std::function<void(const std::string&)> reportFailure) {
+bool SheetPrinter::runAndClose(std::function<void(const std::string&)> reportFailure,
+                               OutputQueue::Role role, std::vector<OutputQueue::ExtraFile> before) {
     if (pipelined_ && output_.DefaultDest() == report::Destination::File) {
         // "Interrompi" while the sheet was filled: nothing is written, as in a run here.
         if (output_.Aborted()) {
@@ -184,9 +185,14 @@ bool SheetPrinter::runAndClose(std::function<void(const std::string&)> reportFai
         report::ReportOutput::FileRun run = project_.ExecuteLater();
         if (!queue_)
             queue_ = std::make_unique<OutputQueue>(outputWorkerCount());
-        queue_->submit(std::move(run));
+        queue_->submit(std::move(run), role, std::move(before));
         pendingReports_.push_back(std::move(reportFailure));
         return true;
+    }
+    for (const OutputQueue::ExtraFile& file : before) {
+        std::string error;
+        if (!writeFileAtomically(file.path, file.bytes, &error))
+            throw std::runtime_error(error);
     }
     // False when the job was cancelled ("Interrompi"): nothing was printed.
     const bool complete = project_.Execute();
@@ -442,6 +448,7 @@ bool SheetPrinter::StampaCorrettore(TModalitaQuiz m, int numCorr, int copies) {
     } closeOnExit{*this};
     try {
         std::vector<std::string> lines;
+        std::vector<OutputQueue::ExtraFile> textFiles;
         const auto accumulator = composer_.keyAccumulator(m);
         Q = keyName(m, accumulator, numCorr);
         const std::string routine = "TFormStampe.StampaCorrettore" + code;
@@ -505,10 +512,8 @@ bool SheetPrinter::StampaCorrettore(TModalitaQuiz m, int numCorr, int copies) {
                 lines.emplace_back(kKeyBlockSeparator);
             }
             if (sw.CkSaveCorrTxt) {
-                const std::string path = outputPath(state_.programFolder + Q, ".txt", routine);
-                std::string error;
-                if (!writeFileAtomically(path, keyTextFileBytes(lines), &error))
-                    throw std::runtime_error(error);
+                textFiles.push_back({outputPath(state_.programFolder + Q, ".txt", routine),
+                                     keyTextFileBytes(lines)});
             }
         }
         const auto reportFailure = [this, code, Q, R, &layout](const std::string& error) {
@@ -517,7 +522,7 @@ bool SheetPrinter::StampaCorrettore(TModalitaQuiz m, int numCorr, int copies) {
                 std::string(layout.keyMessagePrefix) + Q + " (report: " + R + ")\r\nERRORE: ",
                 error);
         };
-        return runAndClose(reportFailure);
+        return runAndClose(reportFailure, OutputQueue::Role::AnswerKey, std::move(textFiles));
     } catch (const std::exception& e) {
         rep_.error(1, "FormStampe.StampaCorrettore" + code + " - ",
                    std::string(layout.keyMessagePrefix) + Q + " (report: " + R + ")\r\nERRORE: ",

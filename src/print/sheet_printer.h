@@ -105,9 +105,11 @@ private:
     void placeFigure(TModalitaQuiz m, const SheetLayout& layout, const compose::TDomandaPrint& slot,
                      const report::Component& image);
     void missingFigureWarning(const SheetLayout& layout, const std::string& path);
-    // Runs the filled report, or queues it when outputs may stay pending; reportFailure
-    // then reports a failure found later.
-    bool runAndClose(std::function<void(const std::string&)> reportFailure);
+    // Writes `before` (the key's text file) and runs the filled report, or queues both
+    // when outputs may stay pending; reportFailure then reports a failure found later.
+    bool runAndClose(std::function<void(const std::string&)> reportFailure,
+                     OutputQueue::Role role = OutputQueue::Role::Sheet,
+                     std::vector<OutputQueue::ExtraFile> before = {});
     void closeTemplate() noexcept;
 
     const ProgramState& state_;

@@ -91,3 +91,27 @@ TEST(OutputQueue, DestroyedWithRunsQueuedFinishesTheRunningOnesAndDropsTheRest) 
         gap = gap || !exists;
     }
 }
+
+TEST(OutputQueue, AKeyMadeWhileAFailedSheetWasPendingIsSkippedWithItsTextFile) {
+    test::TempDir dir;
+    const auto t = twoReports();
+    print::OutputQueue queue(2);
+    using Role = print::OutputQueue::Role;
+    queue.submit(fileRun(t, "Short", dir.file("1.pdf")));
+    queue.submit(fileRun(t, "Short", dir.file("missing/2.pdf")));
+    queue.submit(fileRun(t, "Short", dir.file("key.pdf")), Role::AnswerKey,
+                 {{dir.file("key.txt"), "chiave"}});
+    EXPECT_TRUE(queue.takeOldest({}).written);
+    EXPECT_FALSE(queue.takeOldest({}).error.empty());
+    const auto skipped = queue.takeOldest({});
+    EXPECT_FALSE(skipped.written);
+    EXPECT_TRUE(skipped.error.empty());  // nothing to report: its sheets are keyed again
+    EXPECT_FALSE(std::filesystem::exists(dir.file("key.pdf")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("key.txt")));
+    // Made after the failure was known: written, text file first.
+    queue.submit(fileRun(t, "Short", dir.file("key2.pdf")), Role::AnswerKey,
+                 {{dir.file("key2.txt"), "chiave"}});
+    EXPECT_TRUE(queue.takeOldest({}).written);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("key2.pdf")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("key2.txt")));
+}

@@ -4,6 +4,8 @@
 
 #include <deque>
 #include <filesystem>
+#include <iterator>
+#include <optional>
 
 #include "data/table_file.h"
 #include "support/compose_world.h"
@@ -41,29 +43,58 @@ private:
 };
 
 // Leaves every output pending, as PDF files drawn on worker threads are, until the
-// driver settles it; the outcome is decided when the call is made.
+// driver settles it; the outcome is decided when the call is made, and a key is skipped
+// like the output queue skips it: when a sheet pending at its call was not written.
 class PendingRenderers : public FakeRenderers {
 public:
     using FakeRenderers::FakeRenderers;
-    std::deque<bool> outcomes;
+    struct Out {
+        std::size_t seq;
+        bool key;
+        bool ok;
+        std::size_t firstPending;
+    };
+    std::deque<Out> outcomes;
+    std::vector<bool> keyWritten;  // per key call, in call order
     std::size_t maxSeen = 0;
     std::size_t beginRun() override { return 2; }
     std::size_t pendingOutputs() const override { return outcomes.size(); }
     bool StampaScheda(TModalitaQuiz m, TTipoDiStampa k, const std::string& label) override {
-        outcomes.push_back(FakeRenderers::StampaScheda(m, k, label));
-        maxSeen = std::max(maxSeen, outcomes.size());
+        push(false, FakeRenderers::StampaScheda(m, k, label));
         return true;
     }
     bool StampaCorrettore(TModalitaQuiz m, int numCorr) override {
-        outcomes.push_back(FakeRenderers::StampaCorrettore(m, numCorr));
+        push(true, FakeRenderers::StampaCorrettore(m, numCorr));
         return true;
     }
     bool settleOldest() override {
-        const bool written = outcomes.front();
+        const Out o = outcomes.front();
         outcomes.pop_front();
+        bool written = o.ok;
+        if (o.key) {
+            written = written && !(lastFailedSheet && *lastFailedSheet >= o.firstPending);
+            keyWritten.push_back(written);
+        } else if (!written) {
+            lastFailedSheet = o.seq;
+        }
         calls.push_back("settled");
         return written;
     }
+    std::vector<std::vector<std::string>> writtenKeyLabels() const {
+        std::vector<std::vector<std::string>> out;
+        for (std::size_t i = 0; i < keyWritten.size(); ++i)
+            if (keyWritten[i]) out.push_back(keyLabels[i]);
+        return out;
+    }
+
+private:
+    void push(bool key, bool ok) {
+        outcomes.push_back({nextSeq, key, ok, outcomes.empty() ? nextSeq : outcomes.front().seq});
+        ++nextSeq;
+        maxSeen = std::max(maxSeen, outcomes.size());
+    }
+    std::size_t nextSeq = 0;
+    std::optional<std::size_t> lastFailedSheet;
 };
 
 struct DriverTest : ::testing::Test {
@@ -324,38 +355,53 @@ TEST_F(DriverTest, RequestIgnoredWhileTheWaitCursorShows) {
     EXPECT_TRUE(renderers.calls.empty());
 }
 
-TEST(PipelinedDriver, PendingOutputsAreSettledInOrderAndFailuresGiveBackBlockAndMarks) {
-    ComposeWorld w;
-    PendingRenderers renderers{w.composer};
-    print::PrintJobDriver driver{w.state, w.reporting, w.progress, w.platform,
-                                 w.qd,    w.composer,  renderers,  nullptr};
-    w.open(mqAB, chapterMaster(25, 40), numberedTopics(3));
-    renderers.failLabels = {"E002", "E006"};
-    const auto r = driver.AvviaStampaSchede(tdsEsame, {"10", "1", 1});
-    EXPECT_LE(renderers.maxSeen, 3u);
-    EXPECT_TRUE(renderers.outcomes.empty());
-    // Sheets and keys go out in the order a run without pending outputs gives them.
+// The same ten-sheet run with every output left pending and with none.
+struct PipelinedAndSequential {
+    ComposeWorld pw;
+    PendingRenderers pending{pw.composer};
+    print::PrintJobDriver pipelined{pw.state, pw.reporting, pw.progress, pw.platform,
+                                    pw.qd,    pw.composer,  pending,     nullptr};
     ComposeWorld sw;
-    FakeRenderers sequential{sw.composer};
-    print::PrintJobDriver sequentialDriver{sw.state, sw.reporting, sw.progress, sw.platform,
-                                           sw.qd, sw.composer, sequential, nullptr};
-    sw.open(mqAB, chapterMaster(25, 40), numberedTopics(3));
-    sequential.failLabels = renderers.failLabels;
-    sequentialDriver.AvviaStampaSchede(tdsEsame, {"10", "1", 1});
+    FakeRenderers plain{sw.composer};
+    print::PrintJobDriver sequential{sw.state, sw.reporting, sw.progress, sw.platform,
+                                     sw.qd,    sw.composer,  plain,       nullptr};
+    print::PrintRunResult p, s;
+
+    explicit PipelinedAndSequential(const std::set<std::string>& fail) {
+        pw.open(mqAB, chapterMaster(25, 40), numberedTopics(3));
+        sw.open(mqAB, chapterMaster(25, 40), numberedTopics(3));
+        pending.failLabels = plain.failLabels = fail;
+        p = pipelined.AvviaStampaSchede(tdsEsame, {"10", "1", 1});
+        s = sequential.AvviaStampaSchede(tdsEsame, {"10", "1", 1});
+    }
+};
+
+TEST(PipelinedDriver, PendingOutputsKeepTheOrderOfSheetsKeysAndReports) {
+    PipelinedAndSequential run({});
+    EXPECT_LE(run.pending.maxSeen, 4u);  // the limit, then a sheet and its key
+    EXPECT_TRUE(run.pending.outcomes.empty());
     std::vector<std::string> calls;
-    std::copy_if(renderers.calls.begin(), renderers.calls.end(), std::back_inserter(calls),
+    std::copy_if(run.pending.calls.begin(), run.pending.calls.end(), std::back_inserter(calls),
                  [](const std::string& c) { return c != "settled"; });
-    EXPECT_EQ(calls, sequential.calls);
-    // Keys hold exactly the written sheets, four to a key, in printing order.
-    ASSERT_EQ(renderers.keyLabels.size(), 2u);
-    EXPECT_EQ(renderers.keyLabels[0], (std::vector<std::string>{"E001", "E003", "E004", "E005"}));
-    EXPECT_EQ(renderers.keyLabels[1], (std::vector<std::string>{"E007", "E008", "E009", "E010"}));
-    EXPECT_EQ(r.printedLabels.size(), 8u);
-    EXPECT_EQ(r.failedSheets, 2);
-    EXPECT_EQ(r.answerKeys, (std::vector<int>{4, 4}));
-    EXPECT_TRUE(r.saved);
+    EXPECT_EQ(calls, run.plain.calls);
+    EXPECT_EQ(run.pending.keyLabels, run.plain.keyLabels);
+    EXPECT_EQ(run.pw.progress.calls, run.sw.progress.calls);
+    EXPECT_EQ(run.p.answerKeys, (std::vector<int>{4, 4, 2}));
+    EXPECT_EQ(run.pw.marked("Esame").size(), 300u);
+}
+
+TEST(PipelinedDriver, AFailedSheetVoidsTheKeysMadeMeanwhileAndItsBlockGoesToTheNextSheets) {
+    PipelinedAndSequential run({"E002", "E006"});
+    EXPECT_TRUE(run.pending.outcomes.empty());
+    // The keys written hold exactly the written sheets, four to a key, as without
+    // pending outputs: E001 E003 E004 E005 and E007 .. E010.
+    EXPECT_EQ(run.pending.writtenKeyLabels(), run.plain.keyLabels);
+    EXPECT_EQ(run.p.printedLabels, run.s.printedLabels);
+    EXPECT_EQ(run.p.failedSheets, 2);
+    EXPECT_EQ(run.p.answerKeys, (std::vector<int>{4, 4}));
+    EXPECT_EQ(run.p.failedAnswerKeys, 0);
     // Only the written sheets keep their marks.
-    EXPECT_EQ(w.marked("Esame").size(), 240u);
+    EXPECT_EQ(run.pw.marked("Esame").size(), 240u);
 }
 
 TEST(PipelinedDriver, InterruptionSettlesTheSheetsAlreadyHandedOver) {
@@ -372,7 +418,7 @@ TEST(PipelinedDriver, InterruptionSettlesTheSheetsAlreadyHandedOver) {
     const auto r = driver.AvviaStampaSchede(tdsEsame, {"6", "1", 1});
     EXPECT_TRUE(r.interrupted);
     EXPECT_TRUE(renderers.outcomes.empty());
-    ASSERT_EQ(renderers.keyLabels.size(), 1u);
-    EXPECT_EQ(renderers.keyLabels[0], (std::vector<std::string>{"E001", "E002", "E003"}));
+    EXPECT_EQ(renderers.writtenKeyLabels(),
+              (std::vector<std::vector<std::string>>{{"E001", "E002", "E003"}}));
     EXPECT_EQ(w.marked("Esame").size(), 90u);
 }
