@@ -178,13 +178,7 @@ struct FaultsHistoryAfterRun : testing::Test {
         r.sheetsText = std::to_string(sheets);
         return driver.AvviaStampaSchede(tdsEsame, r);
     }
-    int savedExamMarks() {
-        const auto t = data::loadTableFile(w.qd.FilePrintr);
-        int n = 0;
-        for (const auto& row : t.rows)
-            n += !data::isNull(row[14]);
-        return n;
-    }
+    int savedExamMarks() { return w.savedExamMarks(); }
 };
 
 }  // namespace

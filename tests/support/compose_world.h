@@ -172,6 +172,15 @@ struct ComposeWorld {
         return out;
     }
 
+    // Rows of the print history file as saved (not the table in memory) with an exam date.
+    int savedExamMarks() const {
+        const auto t = data::loadTableFile(qd.FilePrintr);
+        int n = 0;
+        for (const auto& row : t.rows)
+            n += !data::isNull(row[14]);
+        return n;
+    }
+
     // Capitolo and Indice of a master question by Id.
     std::map<int, std::pair<std::string, std::string>> masterIndex() {
         std::map<int, std::pair<std::string, std::string>> out;
