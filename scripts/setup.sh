@@ -10,7 +10,7 @@ PACKAGES=(
   libpugixml-dev libexpat1-dev libcups2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-wine fonts-liberation2 poppler-utils
-  xvfb xauth time
+  xvfb xauth time openbox libxcb1-dev qt6-translations-l10n
 )
 
 missing=()

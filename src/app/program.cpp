@@ -1,13 +1,15 @@
 #include "app/program.h"
 
+#include <QLibraryInfo>
 #include <QMessageBox>
-#include <QPrintDialog>
 #include <QPrinter>
+#include <QTranslator>
 
 #include <chrono>
 
 #include "core/folder_lock.h"
 #include "ui/fonts.h"
+#include "ui/print_setup_dialog.h"
 
 namespace vexora::app {
 
@@ -15,6 +17,17 @@ VexoraApplication::VexoraApplication(int& argc, char** argv) : QApplication(argc
     setApplicationName(QStringLiteral("Vexora"));
     setApplicationVersion(QStringLiteral(VEXORA_VERSION));
     ui::ensureWindowFonts();
+    // Qt's own dialogs and buttons in Italian ("Sì", "Annulla", the printer dialog): the
+    // catalogue beside the program (an installed copy) or the system's.
+    auto* translator = new QTranslator(this);
+    const QString folders[] = {applicationDirPath() + QStringLiteral("/translations"),
+                               QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
+    for (const QString& folder : folders) {
+        if (translator->load(QStringLiteral("qtbase_it"), folder)) {
+            installTranslator(translator);
+            break;
+        }
+    }
 }
 
 bool VexoraApplication::notify(QObject* receiver, QEvent* event) {
@@ -60,10 +73,10 @@ Program::Program(std::string programFolder, std::optional<std::uint32_t> seed,
     printer_ = std::make_unique<print::SheetPrinter>(state_, reporting_, platform_, *progress_,
                                                      *composer_, project_, output_);
     printer_->setPrintSetupHook([this](QPrinter& printer, const QString& title) {
-        QPrintDialog dialog(&printer, main_.get());
-        dialog.setWindowTitle(title);
-        return dialog.exec() == QDialog::Accepted;
+        return ui::execPrintSetupDialog(printer, main_.get(), title);
     });
+    main_->setRunHooks([this] { options_->stepAsideForRun(); },
+                       [this] { options_->comeBackAfterRun(); });
     main_->attach(*progress_, *composer_, *printer_);
     main_->setExceptionHandler([this](const std::exception& e) { AppEventsException(e.what()); });
 }

@@ -4,6 +4,11 @@
 
 namespace vexora {
 
+std::string_view runInProgressRefusal() {
+    return "Stampa in corso: attendere la fine della stampa (o premere \"Interrompi\") prima di "
+           "cambiare categoria, azzerare gli archivi o salvare le opzioni.";
+}
+
 std::string_view defaultSchoolName() {
     static const std::string name = std::string("Vedovade ORVA") + '\b';
     return name;
@@ -30,7 +35,8 @@ std::string_view classroomFilePath() {
 }
 
 ProgramState::ProgramState(std::string folder) {
-    if (!folder.empty()) folder = withTrailingSeparator(std::move(folder));
+    if (!folder.empty())
+        folder = withTrailingSeparator(std::move(folder));
     programFolder = folder;
     dataFolder = folder;
     counters.fill(1);

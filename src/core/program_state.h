@@ -18,6 +18,9 @@ std::string_view defaultFiguresFolder();
 // The read-only classroom settings file.
 std::string_view classroomFilePath();
 
+// Why a category switch, an archive reset or a settings save is refused during a print run.
+std::string_view runInProgressRefusal();
+
 // Values that live for the whole run and that nearly every layer reads.
 struct ProgramState {
     TModalitaQuiz currentCategory = mqNone;
@@ -29,6 +32,12 @@ struct ProgramState {
     std::string schoolName{defaultSchoolName()};
     std::string schoolAddress{defaultSchoolAddress()};
     bool printDatabaseLoaded = false;
+    // The category a print run holds from its first sheet to its last save (mqNone
+    // outside a run). While it is held nothing may switch the category, reset its
+    // archives or rewrite the settings: the run's marks and counters are only in memory.
+    TModalitaQuiz runCategory = mqNone;
+
+    bool runInProgress() const { return runCategory != mqNone; }
 
     // Start values; program and data folder are both programFolder.
     explicit ProgramState(std::string programFolder = {});

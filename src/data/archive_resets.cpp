@@ -7,6 +7,8 @@
 #include <system_error>
 #include <vector>
 
+#include "settings/ini_file.h"
+
 namespace vexora::data {
 namespace {
 
@@ -30,6 +32,15 @@ ArchiveResets::ArchiveResets(ProgramState& state, QuestionData& data,
                              const settings::SettingsModel& settings)
     : state_(state), data_(data), settings_(settings) {}
 
+bool ArchiveResets::refusedDuringRun() const {
+    if (!state_.runInProgress())
+        return false;
+    // The run's marks are only in memory: a reset now would be overwritten by the run's
+    // save, or would clear marks the run has not saved yet.
+    data_.reporting().ui.messageBox(runInProgressRefusal());
+    return true;
+}
+
 bool ArchiveResets::categoryCurrent() const {
     return isWorkingCategory(state_.currentCategory);
 }
@@ -43,14 +54,23 @@ void ArchiveResets::log(const std::string& line) const {
 }
 
 void ArchiveResets::saveCounters(ResetResult& result) const {
+    std::string file = settings_.settingsPath();
+    std::string detail;
     try {
         settings_.SalvaProgressivi(state_);
+        return;
+    } catch (const settings::IniWriteError& e) {
+        data_.reporting().log.ScriviErrorLog("", 1, e.what());
+        file = e.path();
+        detail = e.detail();
     } catch (const std::exception& e) {
-        // Reported as every settings write error is; the counters stay reset in memory
-        // and reach the file with the next save.
-        data_.reporting().error(1, "", "", e.what());
-        result.counterSaveFailed = true;
+        data_.reporting().log.ScriviErrorLog("", 1, e.what());
+        detail = e.what();
     }
+    // The counters stay reset in memory and reach the file with the next save; the user
+    // is told whatever CkNoExceptMsg says, as the labels may repeat.
+    data_.reporting().ui.messageBox(settings::counterSaveFailedMessage(file, detail));
+    result.counterSaveFailed = true;
 }
 
 bool ArchiveResets::saveHistory(ResetResult& result) const {
@@ -74,6 +94,8 @@ void ArchiveResets::recount(ResetResult& result) const {
 
 ResetResult ArchiveResets::BtResetPrArg() {
     ResetResult result;
+    if (refusedDuringRun())
+        return result;
     log("TFormOpzioni.BtResetPrArgClick (Reset Num. progressivo Argomento " + name() + ")");
     if (categoryCurrent()) {
         state_.counter(state_.currentCategory, tdsArgomento) = 1;
@@ -86,6 +108,8 @@ ResetResult ArchiveResets::BtResetPrArg() {
 
 ResetResult ArchiveResets::BtResetPrEsa() {
     ResetResult result;
+    if (refusedDuringRun())
+        return result;
     log("TFormOpzioni.BtResetPrEsaABClick (Reset Num. progressivo Esame " + name() + ")");
     if (categoryCurrent()) {
         state_.counter(state_.currentCategory, tdsEsame) = 1;
@@ -98,6 +122,8 @@ ResetResult ArchiveResets::BtResetPrEsa() {
 
 ResetResult ArchiveResets::BtResetDbArg() {
     ResetResult result;
+    if (refusedDuringRun())
+        return result;
     if (data_.Argomenti.empty())
         return result;
     // The codes first: the walks let the windows process events.
@@ -132,6 +158,8 @@ ResetResult ArchiveResets::BtResetDbArg() {
 
 ResetResult ArchiveResets::BtResetDbEsa() {
     ResetResult result;
+    if (refusedDuringRun())
+        return result;
     bool outcome = data_.ResetEsame();
     if (outcome && !saveHistory(result))
         outcome = false;
@@ -192,6 +220,8 @@ bool ArchiveResets::rebuildHistory() {
 
 ResetResult ArchiveResets::BtFullReset(const std::function<void(bool enabled)>& setButtonEnabled) {
     ResetResult result;
+    if (refusedDuringRun())
+        return result;
     bool outcome = false;
     if (state_.printDatabaseLoaded) {
         if (setButtonEnabled)
@@ -227,6 +257,8 @@ ResetResult ArchiveResets::BtFullReset(const std::function<void(bool enabled)>& 
 
 ResetResult ArchiveResets::ResetSelectArgs() {
     ResetResult result;
+    if (refusedDuringRun())
+        return result;
     const TopicListModel& list = data_.LbArgomenti;
     const std::size_t selected = list.selectedCount();
     if (selected == 0)
@@ -260,6 +292,8 @@ ResetResult ArchiveResets::ResetSelectArgs() {
 
 ResetResult ArchiveResets::BtResetArgSel() {
     ResetResult result;
+    if (refusedDuringRun())
+        return result;
     if (categoryCurrent())
         result = ResetSelectArgs();
     log("TFormOpzioni.BtResetArgSelClick (Reset degli argomenti selezionati " + name() + ")");

@@ -72,6 +72,8 @@ public:
 
 private:
     bool categoryCurrent() const;
+    // True (and the user told) while a print run holds the category.
+    bool refusedDuringRun() const;
     std::string name() const;
     void log(const std::string& line) const;
     void saveCounters(ResetResult& result) const;

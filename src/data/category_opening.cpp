@@ -3,16 +3,46 @@
 namespace vexora::data {
 namespace {
 
-const char* trueFalse(bool b) { return b ? "True" : "False"; }
+const char* trueFalse(bool b) {
+    return b ? "True" : "False";
+}
+
+std::string lookedIn(const ProgramState& state) {
+    if (state.dataFolder == state.programFolder)
+        return "cercato in " + state.dataFolder;
+    return "cercato in " + state.dataFolder + " e in " + state.programFolder;
+}
+
+// One line per file that kept a sheet kind from being possible: the loaders report the
+// details, but maybe only to the hidden log.
+std::string openingProblem(TModalitaQuiz category, const ProgramState& state,
+                           PlatformServices& platform, const CategoryFiles& files,
+                           bool masterLoaded, bool printLoaded, bool topicsLoaded) {
+    std::string text;
+    auto add = [&](const std::string& line) { text += (text.empty() ? "" : "\n") + line; };
+    if (!masterLoaded) {
+        add(platform.fileExists(files.master)
+                ? "Archivio delle domande non leggibile: " + files.master
+                : "Archivio delle domande " + std::string(masterFile(category)) + " non trovato (" +
+                      lookedIn(state) + ")");
+    } else if (!printLoaded) {
+        add("Database di stampa non leggibile n\u00e9 ricreabile: " + files.printHistory);
+    }
+    if (!topicsLoaded) {
+        add(platform.fileExists(files.topicList)
+                ? "Elenco degli argomenti non leggibile o vuoto: " + files.topicList
+                : "Elenco degli argomenti " + std::string(topicListFile(category)) +
+                      " non trovato (" + lookedIn(state) + ")");
+    }
+    return text;
+}
 
 }  // namespace
 
 CategoryFiles locateCategoryFiles(TModalitaQuiz category, const ProgramState& state,
                                   PlatformServices& platform) {
     auto inData = [&](std::string_view name) { return state.dataFolder + std::string(name); };
-    auto inProgram = [&](std::string_view name) {
-        return state.programFolder + std::string(name);
-    };
+    auto inProgram = [&](std::string_view name) { return state.programFolder + std::string(name); };
     CategoryFiles files;
     const std::string_view master = masterFile(category);
     files.master = platform.fileExists(inData(master)) ? inData(master) : inProgram(master);
@@ -33,8 +63,18 @@ CategoryFiles locateCategoryFiles(TModalitaQuiz category, const ProgramState& st
 
 CategoryOpening InitAndCountDb(ProgramState& state, QuestionData& data) {
     CategoryOpening r;
+    if (state.runInProgress()) {
+        // Loading now would replace the tables the run is marking and leave its marks
+        // unsaved; the run's category stays current.
+        state.currentCategory = state.runCategory;
+        r.refusedDuringRun = true;
+        r.problem = std::string(runInProgressRefusal());
+        data.reporting().ui.messageBox(runInProgressRefusal());
+        return r;
+    }
     const TModalitaQuiz category = state.currentCategory;
-    if (!isWorkingCategory(category)) return r;
+    if (!isWorkingCategory(category))
+        return r;
 
     const CategoryFiles files = locateCategoryFiles(category, state, data.platform());
     r.masterLoaded = data.CaricaMaster(files.master);
@@ -52,7 +92,10 @@ CategoryOpening InitAndCountDb(ProgramState& state, QuestionData& data) {
     r.examPossible = r.masterLoaded && r.printLoaded;
 
     data.FileArgmnt = files.topicList;
-    r.topicPossible = data.CaricaArgomenti(data.FileArgmnt, false) && r.printLoaded;
+    const bool topicsLoaded = data.CaricaArgomenti(data.FileArgmnt, false);
+    r.topicPossible = topicsLoaded && r.printLoaded;
+    r.problem = openingProblem(category, state, data.platform(), files, r.masterLoaded,
+                               r.printLoaded, topicsLoaded);
 
     int& examCounter = state.counter(category, tdsEsame);
     if (r.examPossible && examCounter >= examResetThreshold(category)) {
@@ -65,11 +108,10 @@ CategoryOpening InitAndCountDb(ProgramState& state, QuestionData& data) {
         }
     }
 
-    data.reporting().trace("TFormStampe.InitAndCountDb Mode: " + std::string(valueName(category)) +
-                           " - Esa: " + trueFalse(r.examPossible) +
-                           " - Arg: " + trueFalse(r.topicPossible) +
-                           " - Master: " + trueFalse(r.masterLoaded) +
-                           " - Print: " + trueFalse(r.printLoaded));
+    data.reporting().trace(
+        "TFormStampe.InitAndCountDb Mode: " + std::string(valueName(category)) +
+        " - Esa: " + trueFalse(r.examPossible) + " - Arg: " + trueFalse(r.topicPossible) +
+        " - Master: " + trueFalse(r.masterLoaded) + " - Print: " + trueFalse(r.printLoaded));
     return r;
 }
 

@@ -26,6 +26,12 @@ struct CategoryOpening {
     bool printLoaded = false;
     bool examPossible = false;
     bool topicPossible = false;
+    // A print run holds the category: nothing was opened and the run's category stays
+    // current.
+    bool refusedDuringRun = false;
+    // Why a sheet kind is not possible, in one Italian line naming the file and where it
+    // was looked for; empty when both are possible.
+    std::string problem;
 };
 
 // InitAndCountDb: opens the current category's master, print history and topic list,

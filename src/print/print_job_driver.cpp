@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "print/unsaved_marks.h"
+#include "settings/ini_file.h"
 
 namespace vexora::print {
 namespace {
@@ -78,11 +79,51 @@ void PrintJobDriver::saveCounters(PrintRunResult& result) {
         return;
     try {
         settings_->SalvaProgressivi(state_);
+    } catch (const settings::IniWriteError& e) {
+        counterSaveFailed(result, e.what(), e.path(), e.detail());
     } catch (const std::exception& e) {
-        // Reported as every settings write error is; the run's outcome stays.
-        rep_.error(1, "", "", e.what());
-        result.counterSaveFailed = true;
+        counterSaveFailed(result, e.what(), settings_->settingsPath(), e.what());
     }
+}
+
+void PrintJobDriver::counterSaveFailed(PrintRunResult& result, const std::string& what,
+                                       const std::string& file, const std::string& detail) {
+    // Logged as every settings write error is, and always told: the labels of this run
+    // would be handed out again after a restart.
+    rep_.log.ScriviErrorLog("", 1, what);
+    rep_.ui.messageBox(settings::counterSaveFailedMessage(file, detail));
+    result.counterSaveFailed = true;
+}
+
+void PrintJobDriver::showSummary(PrintRunResult& result) {
+    result.notices = renderers_.takeRunNotices();
+    RunSummary run;
+    run.requested = result.requested;
+    run.printedLabels = result.printedLabels;
+    run.failedSheets = result.failedSheets;
+    run.printedKeys = static_cast<int>(result.answerKeys.size());
+    run.failedKeys = result.failedAnswerKeys;
+    run.interrupted = result.interrupted;
+    run.historySaved = result.saved;
+    run.historyFile = data_.FilePrintr;
+    run.notices = result.notices;
+    if (!run.notices.missingFigures.empty()) {
+        std::string line = "TFormStampe.AvviaStampaSchede - Figure non trovate:";
+        for (const std::string& f : run.notices.missingFigures)
+            line += " " + f;
+        rep_.log.ScriviErrorLog("", 1, line);
+    }
+    if (!needsRunSummary(run))
+        return;
+    // Shown whatever CkNoExceptMsg says: the log is hidden, and it may be the log that
+    // could not be written.
+    const std::string text = runSummaryMessage(run);
+    std::string line = text;
+    for (std::size_t at = line.find("\r\n"); at != std::string::npos; at = line.find("\r\n", at))
+        line.replace(at, 2, " | ");
+    rep_.log.ScriviErrorLog("", 1, "TFormStampe.AvviaStampaSchede - " + line);
+    rep_.ui.messageBox(text);
+    result.summaryShown = true;
 }
 
 PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
@@ -91,10 +132,24 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
     UserInteraction& ui = rep_.ui;
     if (ui.waitCursor())
         return result;  // a topic list is being loaded or counted
+    if (state_.runInProgress()) {
+        // A second run from inside the first one's message processing would mark and
+        // save the same tables twice.
+        result.refusedDuringRun = true;
+        return result;
+    }
     result.started = true;
 
     const TModalitaQuiz m = state_.currentCategory;
     const bool working = isWorkingCategory(m);
+    // The run holds its category until its last save: category switches, resets and
+    // settings saves are refused meanwhile.
+    struct HoldCategory {
+        ProgramState& state;
+        ~HoldCategory() { state.runCategory = mqNone; }
+    } hold{state_};
+    if (working)
+        state_.runCategory = m;
     const bool exam = TipoStampa == tdsEsame;
     const int n = sheetCount(request.sheetsText);
     const int keyCapacity = working ? sheetsPerKey(m) : 1;
@@ -325,6 +380,7 @@ PrintRunResult PrintJobDriver::AvviaStampaSchede(TTipoDiStampa TipoStampa,
     saveCounters(result);
     if (progress_.visible())
         progress_.close();
+    showSummary(result);
     return result;
 }
 

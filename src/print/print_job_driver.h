@@ -9,6 +9,7 @@
 #include "core/platform.h"
 #include "core/program_state.h"
 #include "data/question_data.h"
+#include "print/run_summary.h"
 #include "settings/settings_model.h"
 
 namespace vexora::print {
@@ -34,6 +35,8 @@ public:
     virtual std::size_t pendingOutputs() const { return 0; }
     virtual bool settleOldest() { return true; }
     virtual void endRun() {}
+    // What the outputs since the last call could not do (failed files, missing figures).
+    virtual RunNotices takeRunNotices() { return {}; }
 };
 
 // What the user asked for: the texts of the sheet and copy fields and the copies
@@ -55,6 +58,9 @@ struct PrintRunResult {
     bool interrupted = false;
     bool saved = false;  // print history saved and topics recounted
     bool counterSaveFailed = false;
+    bool refusedDuringRun = false;  // another run held the category
+    RunNotices notices;             // what the outputs could not do
+    bool summaryShown = false;      // the run ended with its summary box
 };
 
 // Largest number of sheets of one run: the maximum of the main window's sheet field.
@@ -93,6 +99,10 @@ private:
     bool report(int posPar, int posTot, int maxTot, const std::string& title,
                 const std::string& info);
     void saveCounters(PrintRunResult& result);
+    void counterSaveFailed(PrintRunResult& result, const std::string& what, const std::string& file,
+                           const std::string& detail);
+    // The box at the end of a run that did not print everything it should have.
+    void showSummary(PrintRunResult& result);
 
     ProgramState& state_;
     const Reporting& rep_;

@@ -22,6 +22,7 @@ public:
     std::size_t pendingOutputs() const override { return printer_.pendingOutputs(); }
     bool settleOldest() override { return printer_.settleOldest(); }
     void endRun() override { printer_.endRun(); }
+    RunNotices takeRunNotices() override { return printer_.takeRunNotices(); }
 
 private:
     SheetPrinter& printer_;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "core/codepage.h"
@@ -200,8 +201,21 @@ bool SheetPrinter::runAndClose(std::function<void(const std::string&)> reportFai
     return complete;
 }
 
+void SheetPrinter::outputFailed(const std::string& what, const std::string& error) {
+    notices_.failedOutputs.push_back(what + ": " + error);
+    // Told in its place on the progress window too, whatever CkNoExceptMsg says.
+    progress_.setInfo("ERRORE - " + what + ": " + error);
+    platform_.beep(440, 10);
+    progress_.Delay(500);
+}
+
+RunNotices SheetPrinter::takeRunNotices() {
+    return std::exchange(notices_, {});
+}
+
 std::size_t SheetPrinter::beginRun() {
     figures_.clear();
+    notices_ = {};
     inRun_ = true;
     const int workers = outputWorkerCount();
     // One worker would only add hand-overs. The font database is loaded here, on the
@@ -235,6 +249,9 @@ void SheetPrinter::missingFigureWarning(const SheetLayout& layout, const std::st
         rep_.log.ScriviErrorLog(
             "", 1, "FormStampe.StampaSchedaS1 - Compnente figura non in pagina e figura assente!");
     }
+    if (std::find(notices_.missingFigures.begin(), notices_.missingFigures.end(), path) ==
+        notices_.missingFigures.end())
+        notices_.missingFigures.push_back(path);
     progress_.setInfo("Attenzione! Impossibile trovare la figura: " + path);
     if (!layout.logMissingFigure)
         platform_.beep(900, 40);
@@ -289,6 +306,8 @@ bool SheetPrinter::StampaScheda(TModalitaQuiz m, TTipoDiStampa kind, std::string
         if (!openTemplate(R, sw.CkSkedaDuplex)) {
             rep_.ui.messageBox(std::string(layout.sheetMessagePrefix) + L + ", report: " + R +
                                " non disponibile.");
+            outputFailed("Scheda " + L, "report " + R + " non disponibile nel template \"" +
+                                            project_.ProjectFile().toStdString() + "\"");
             return false;
         }
         project_.SetParam(QStringLiteral("NomeAutoscuola"), qs(state_.schoolName));
@@ -323,6 +342,8 @@ bool SheetPrinter::StampaScheda(TModalitaQuiz m, TTipoDiStampa kind, std::string
         }
         if (pagesRequired(layout.family) && !allPages) {
             rep_.log.ScriviErrorLog("", 1, layout.missingPagesLog);
+            outputFailed("Scheda " + L, "pagine del report " + R + " mancanti nel template \"" +
+                                            project_.ProjectFile().toStdString() + "\"");
             return false;
         }
         // Widening and answer marks search every page; they need the whole report.
@@ -413,12 +434,14 @@ bool SheetPrinter::StampaScheda(TModalitaQuiz m, TTipoDiStampa kind, std::string
                 1, "FormStampe.StampaScheda" + code + " - ",
                 std::string(layout.sheetMessagePrefix) + L + " (report: " + R + ")\r\nERRORE: ",
                 error);
+            outputFailed("Scheda " + L, error);
         };
         return runAndClose(reportFailure);
     } catch (const std::exception& e) {
         rep_.error(1, "FormStampe.StampaScheda" + code + " - ",
                    std::string(layout.sheetMessagePrefix) + L + " (report: " + R + ")\r\nERRORE: ",
                    e.what());
+        outputFailed("Scheda " + L, e.what());
         return false;
     }
 }
@@ -462,6 +485,8 @@ bool SheetPrinter::StampaCorrettore(TModalitaQuiz m, int numCorr, int copies) {
                 routine + " - report " + R + " non disponibile nel template \"" + file + "\"");
             rep_.ui.messageBox(std::string(layout.keyMessagePrefix) + Q + ", report: " + R +
                                " non disponibile.\r\nFile: " + file);
+            outputFailed("Correttore " + Q,
+                         "report " + R + " non disponibile nel template \"" + file + "\"");
             return false;
         }
 
@@ -521,12 +546,14 @@ bool SheetPrinter::StampaCorrettore(TModalitaQuiz m, int numCorr, int copies) {
                 1, "FormStampe.StampaCorrettore" + code + " - ",
                 std::string(layout.keyMessagePrefix) + Q + " (report: " + R + ")\r\nERRORE: ",
                 error);
+            outputFailed("Correttore " + Q, error);
         };
         return runAndClose(reportFailure, OutputQueue::Role::AnswerKey, std::move(textFiles));
     } catch (const std::exception& e) {
         rep_.error(1, "FormStampe.StampaCorrettore" + code + " - ",
                    std::string(layout.keyMessagePrefix) + Q + " (report: " + R + ")\r\nERRORE: ",
                    e.what());
+        outputFailed("Correttore " + Q, e.what());
         return false;
     }
 }

@@ -18,6 +18,7 @@
 #include "core/user_interaction.h"
 #include "print/figure_cache.h"
 #include "print/output_queue.h"
+#include "print/run_summary.h"
 #include "print/sheet_layout.h"
 #include "report/printer_device.h"
 #include "report/report_output.h"
@@ -92,6 +93,8 @@ public:
     bool settleOldest();
     // Settles whatever is still pending and finishes every output in its call again.
     void endRun();
+    // What the outputs since beginRun (or the last call) could not do.
+    RunNotices takeRunNotices();
 
 private:
     // routine: the renderer's name for the log line of an output file that had to take
@@ -105,6 +108,8 @@ private:
     void placeFigure(TModalitaQuiz m, const SheetLayout& layout, const compose::TDomandaPrint& slot,
                      const report::Component& image);
     void missingFigureWarning(const SheetLayout& layout, const std::string& path);
+    // A sheet or key not written: gathered for the run's summary and shown at once.
+    void outputFailed(const std::string& what, const std::string& error);
     // Writes `before` (the key's text file) and runs the filled report, or queues both
     // when outputs may stay pending; reportFailure then reports a failure found later.
     bool runAndClose(std::function<void(const std::string&)> reportFailure,
@@ -122,6 +127,7 @@ private:
     std::unique_ptr<report::PrinterDevice> printer_;
     // Figures decoded and fitted once per run (each call outside a run is one).
     FigureCache figures_;
+    RunNotices notices_;
     bool inRun_ = false;
     bool pipelined_ = false;
     std::unique_ptr<OutputQueue> queue_;

@@ -1,6 +1,7 @@
 #include "settings/settings_model.h"
 
 #include <filesystem>
+#include <stdexcept>
 
 #include "core/file_util.h"
 #include "settings/integer_text.h"
@@ -64,6 +65,13 @@ bool SettingsModel::schoolNameAsksForClassroom(std::string_view schoolName) {
 void SettingsModel::readDebug(const IniFile& ini, Switches& switches) const {
     for (const SettingKey& k : settingsTable().debug)
         readSwitch(ini, k, switches);
+}
+
+std::pair<int, int> SettingsModel::windowPosition(const ScreenGeometry& screen) const {
+    const SettingsTable& t = settingsTable();
+    const IniFile ini = openSettings();
+    return {readInteger(ini, t.windowLeft, centred(screen.screenWidth, screen.windowWidth)),
+            readInteger(ini, t.windowTop, centred(screen.screenHeight, screen.windowHeight))};
 }
 
 void SettingsModel::InizializzaOpzioni(ProgramState& state, Switches& switches,
@@ -133,6 +141,13 @@ void SettingsModel::SalvaProgressivi(const ProgramState& state) const {
     writeCounters(ini, state);
 }
 
+void SettingsModel::SalvaOpzioni(const OptionsFormValues& form, const Switches& switches,
+                                 const ProgramState& state) const {
+    if (state.runInProgress())
+        throw std::runtime_error(std::string(runInProgressRefusal()));
+    SalvaOpzioni(form, switches);
+}
+
 void SettingsModel::SalvaOpzioni(const OptionsFormValues& form, const Switches& switches) const {
     const SettingsTable& t = settingsTable();
     log_.ScriviErrorLog("", 4, kLogOkSave);
@@ -160,6 +175,21 @@ void SettingsModel::SalvaChiusura(const ProgramState& state, const Switches& swi
     ini.writeString(t.copyCount.section, t.copyCount.key, window.copyCountText);
     writeSwitch(ini, t.oneAnswerKey, switches);
     ini.writeString(t.printer.section, t.printer.key, window.printer);
+}
+
+std::string counterSaveFailedMessage(const std::string& file, const std::string& detail) {
+    return "Impossibile salvare la numerazione delle schede nel file \"" + file + "\"" +
+           (detail.empty() ? std::string(".") : ":\r\n" + detail) +
+           "\r\n\r\nAl prossimo avvio i numeri delle schede ripartiranno da quelli salvati "
+           "l'ultima volta: le schede riceveranno numeri gi\u00e0 stampati. Controllare che il "
+           "file delle impostazioni si possa scrivere (permessi, spazio sul disco).";
+}
+
+std::string optionsSaveFailedMessage(const std::string& file, const std::string& detail) {
+    return "Impossibile salvare le opzioni nel file \"" + file + "\"" +
+           (detail.empty() ? std::string(".") : ":\r\n" + detail) +
+           "\r\n\r\nLe opzioni non sono state salvate. Controllare che il file si possa scrivere "
+           "(permessi, spazio sul disco).";
 }
 
 }  // namespace vexora::settings

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "core/program_state.h"
 #include "core/run_log.h"
@@ -74,6 +75,9 @@ public:
 
     // CaricaOpzioniDebug: the eleven switches of section "Debug" from the settings file.
     void CaricaOpzioniDebug(Switches& switches) const;
+    // The main window's saved left and top (InizializzaOpzioni step 4 alone), for placing
+    // the window before it is first shown.
+    std::pair<int, int> windowPosition(const ScreenGeometry& screen) const;
 
     // SalvaProgressivi: writes the 28 counters to section "Status" in counter order.
     void SalvaProgressivi(const ProgramState& state) const;
@@ -81,6 +85,10 @@ public:
     // The OK button's save: log line, then Nome, Indirizzo, Stampante, Stampa in duplex,
     // No print setup and the eleven Debug keys, in this order.
     void SalvaOpzioni(const OptionsFormValues& form, const Switches& switches) const;
+    // The same, refused (std::runtime_error, nothing written) while a print run holds the
+    // category: the run writes the counters at its end.
+    void SalvaOpzioni(const OptionsFormValues& form, const Switches& switches,
+                      const ProgramState& state) const;
 
     // The main window's closing save: log line, then the 28 counters, Pos. finestra L and T
     // (unless WindowPosition::Leave), Num. schede, Num. copie, Solo un correttore and
@@ -107,5 +115,13 @@ private:
     std::string classroomPath_;
     IniFile::Writer writer_;
 };
+
+// The message for counters that could not be written to the settings file: the sheet
+// numbers handed out since the last save will be handed out again.
+// file: the settings file; detail: what the system said (may be empty).
+std::string counterSaveFailedMessage(const std::string& file, const std::string& detail);
+
+// The message for options (OK of the options window) that could not be written.
+std::string optionsSaveFailedMessage(const std::string& file, const std::string& detail);
 
 }  // namespace vexora::settings

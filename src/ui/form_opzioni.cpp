@@ -9,9 +9,11 @@
 
 #include "core/default_printer.h"
 #include "data/options_numbering.h"
+#include "settings/ini_file.h"
 #include "ui/fonts.h"
 #include "ui/form_stampe.h"
 #include "ui/widget_util.h"
+#include "ui/window_decoration.h"
 #include "ui/window_interaction.h"
 
 namespace vexora::ui {
@@ -271,8 +273,32 @@ void TFormOpzioni::showOptions() {
 
 void TFormOpzioni::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    removeSystemButtons(this);
+    if (resuming_)
+        return;  // back after a print run: as the user left it
     centreOnMainWindow();
     FormShow();
+}
+
+void TFormOpzioni::stepAsideForRun() {
+    // Always on top, the window would cover the progress window and its "Interrompi";
+    // and its tabs and resets must not touch the category the run is marking.
+    if (!isVisible())
+        return;
+    hiddenForRun_ = true;
+    hide();
+}
+
+void TFormOpzioni::comeBackAfterRun() {
+    if (!hiddenForRun_)
+        return;
+    hiddenForRun_ = false;
+    resuming_ = true;
+    show();
+    resuming_ = false;
+    AggiornaNumerazione();  // the run moved the counters
+    raise();
+    activateWindow();
 }
 
 bool TFormOpzioni::event(QEvent* event) {
@@ -318,6 +344,15 @@ void TFormOpzioni::FormActivate() {
 void TFormOpzioni::PcTypeQuizChange(int tab) {
     if (!isWorkingCategory(state_.currentCategory))
         return;
+    if (state_.runInProgress()) {
+        // The run holds its category: the tab shows the pressed state of before.
+        for (QPushButton* b : tabs_) {
+            const QSignalBlocker block(b);
+            b->setChecked(false);
+        }
+        rep_.ui.messageBox(runInProgressRefusal());
+        return;
+    }
     const auto& tabs = data::categoryTabs();
     if (tab < 0 || tab >= static_cast<int>(tabs.size()))
         return;
@@ -350,11 +385,12 @@ void TFormOpzioni::BtOkClick() {
     form.schoolAddress = edIndirizzo_->text().toStdString();
     form.printer = cbStampanti_->currentText().toStdString();
     try {
-        settings_.SalvaOpzioni(form, switches_);
+        settings_.SalvaOpzioni(form, switches_, state_);
+    } catch (const settings::IniWriteError& e) {
+        saveFailed(e, e.path(), e.detail());
+        return;
     } catch (const std::exception& e) {
-        // The save stopped at the key the system refused; the window stays open.
-        if (exceptionHandler_)
-            exceptionHandler_(e);
+        saveFailed(e, settings_.settingsPath(), e.what());
         return;
     }
     // The new school data print on the next sheets, without a restart.
@@ -362,6 +398,18 @@ void TFormOpzioni::BtOkClick() {
     state_.schoolAddress = form.schoolAddress;
     values_.printer = form.printer;
     hide();
+}
+
+void TFormOpzioni::saveFailed(const std::exception& e, const std::string& file,
+                              const std::string& detail) {
+    // The save stopped at the key the system refused; the window stays open. The handler
+    // follows CkNoExceptMsg; the box is shown whatever it says.
+    if (exceptionHandler_)
+        exceptionHandler_(e);
+    if (state_.runInProgress())
+        rep_.ui.messageBox(e.what());
+    else
+        rep_.ui.messageBox(settings::optionsSaveFailedMessage(file, detail));
 }
 
 void TFormOpzioni::BtAnnullaClick() {

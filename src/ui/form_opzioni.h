@@ -43,6 +43,10 @@ public:
     }
     // Shows the window centred on the main window and activates it.
     void showOptions();
+    // A print run starts: a shown window hides until the run has ended.
+    void stepAsideForRun();
+    // The run has ended: a window hidden for it comes back as it was left.
+    void comeBackAfterRun();
 
     // ---- handlers
     void PcTypeQuizChange(int tab);
@@ -99,6 +103,7 @@ private:
     void switchesToChecks();
     void showResult(const data::ResetResult& r);
     void centreOnMainWindow();
+    void saveFailed(const std::exception& e, const std::string& file, const std::string& detail);
 
     TFormStampe& main_;
     ProgramState& state_;
@@ -109,6 +114,8 @@ private:
     settings::MainWindowValues& values_;
     data::ArchiveResets resets_;
     std::function<void(const std::exception&)> exceptionHandler_;
+    bool hiddenForRun_ = false;
+    bool resuming_ = false;
 
     QTabWidget* pcOpzioni_ = nullptr;
     QLineEdit* edNome_ = nullptr;

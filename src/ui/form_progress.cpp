@@ -12,7 +12,9 @@
 #include <chrono>
 
 #include "ui/fonts.h"
+#include "ui/text_fit.h"
 #include "ui/widget_util.h"
+#include "ui/window_decoration.h"
 #include "ui/window_interaction.h"
 
 namespace vexora::ui {
@@ -103,6 +105,8 @@ void TFormProgress::centreOnMainWindow() {
 
 void TFormProgress::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // No close, minimise or maximise box: the run ends with "Interrompi" or by itself.
+    removeSystemButtons(this);
     // Make the outer size 460 x 220 with the frame actually drawn.
     const QSize frame = frameGeometry().size() - geometry().size();
     if (!frame.isEmpty() || frame.width() > 0 || frame.height() > 0) {
@@ -170,7 +174,7 @@ bool TFormProgress::Progress(int posPar, int maxPar, int posTot, int maxTot, std
     if (posTot >= 0)
         moveBar(barTot_, posTot);
     if (info != "-1")
-        info_->setText(qs(info));
+        setFittedText(info_, qs(info));
     if (title != "-1")
         title_->setText(qs(title));
     redraw();
@@ -221,7 +225,7 @@ bool TFormProgress::escapeHeld() {
 }
 
 void TFormProgress::setInfo(std::string_view info) {
-    info_->setText(qs(info));
+    setFittedText(info_, qs(info));
     redraw();
 }
 
@@ -232,7 +236,8 @@ void TFormProgress::close() {
 void TFormProgress::BtInterrompiClick() {
     interruzione_ = true;
     rep_.trace("TFormProgress.InterrompiClick (Abort print)");
-    info_->setText(QStringLiteral("Interruzione processo da parte dell'utente, attendere..."));
+    setFittedText(info_,
+                  QStringLiteral("Interruzione processo da parte dell'utente, attendere..."));
     QCoreApplication::processEvents();
     if (cancelReportJob_)
         cancelReportJob_();

@@ -6,20 +6,27 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 #include "compose/plans.h"
+#include "core/file_util.h"
 #include "data/archive_resets.h"
 #include "data/program_lifecycle.h"
 #include "print/report_renderers.h"
+#include "print/run_summary.h"
+#include "settings/ini_file.h"
 #include "ui/artwork.h"
 #include "ui/fonts.h"
 #include "ui/form_progress.h"
+#include "ui/print_setup_dialog.h"
+#include "ui/text_fit.h"
 #include "ui/widget_util.h"
 
 namespace vexora::ui {
@@ -41,6 +48,7 @@ const QColor kNavText(50, 50, 50);
 const QColor kKindText(0, 64, 128);
 const QColor kPageBlue(84, 123, 197);
 const QColor kRule(220, 234, 241);
+const QColor kProblemText(160, 30, 30);
 
 QLabel* label(const QString& name, const QString& text, QWidget* parent, const QFont& font,
               const QColor& colour, QRect geometry, bool wrap = false) {
@@ -168,6 +176,7 @@ void TFormStampe::buildFrame() {
     btAvanti_->move(kClientSize - kMargin - 100, navTop);
     btIndietro_->move(kClientSize - kMargin - 206, navTop);
     connect(btAvanti_, &QPushButton::clicked, this, [this] { BtAvantiClick(); });
+    btAvanti_->installEventFilter(this);
     connect(btIndietro_, &QPushButton::clicked, this, [this] { BtIndietroClick(btIndietro_); });
 
     const QFont linkFont = arial(13, true);
@@ -239,6 +248,16 @@ void TFormStampe::buildPage1(QWidget* page) {
     btTipoArgom_->setEnabled(false);
     connect(btTipoEsame_, &QPushButton::clicked, this, [this] { BtTipoEsameClick(); });
     connect(btTipoArgom_, &QPushButton::clicked, this, [this] { BtTipoArgomClick(); });
+
+    // Why a sheet kind is not possible (or what a run will lack): always visible, since
+    // the loaders' own reports may only reach the hidden log.
+    lbStatoArchivi_ = label(QStringLiteral("LbStatoArchivi"), QString(), page, tahoma(13, true),
+                            kProblemText, QRect(40, 410, w - 80, 56), true);
+    lbStatoArchivi_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lbStatoArchivi_->setStyleSheet(
+        QStringLiteral("QLabel { background: rgba(255, 255, 255, 230); border: 1px solid "
+                       "rgb(200, 120, 120); border-radius: 4px; padding: 2px 6px; }"));
+    lbStatoArchivi_->hide();
 
     label(QStringLiteral("Label3"),
           QStringLiteral("Selezionare la tipologia di esercitazione che si desidera stampare e "
@@ -319,6 +338,12 @@ void TFormStampe::buildPage3(QWidget* page) {
     seCopie_ =
         new NumberField(QStringLiteral("SeCopie"), QStringLiteral("UdCopie"), 1, 999, 1, page);
     seCopie_->setGeometry(380, 91, 80, 28);
+    lbSchedeAvviso_ = label(QStringLiteral("LbSchedeAvviso"), QString(), page, tahoma(12),
+                            kProblemText, QRect(40, 74, 420, 18));
+    lbSchedeAvviso_->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    lbSchedeAvviso_->hide();
+    connect(seSchede_->edit(), &QLineEdit::textEdited, this, [this] { lbSchedeAvviso_->hide(); });
+    connect(seSchede_->edit(), &QLineEdit::editingFinished, this, [this] { showSheetCount(); });
     for (NumberField* n : {seSchede_, seCopie_}) {
         n->edit()->setFont(tahoma(15));
         setTextColour(n->edit(), kPageText);
@@ -339,6 +364,7 @@ void TFormStampe::buildPage3(QWidget* page) {
     btPrint_ = commandLink(QStringLiteral("BtPrint"), QString(), page, kPageText,
                            QRect(40, 200, w - 80, 58));
     connect(btPrint_, &QPushButton::clicked, this, [this] { BtPrintClick(); });
+    btPrint_->installEventFilter(this);
 
     label(QStringLiteral("Label6"),
           QStringLiteral("Una volta impostato il numero di schede e l'eventuale numero di copie "
@@ -351,6 +377,34 @@ void TFormStampe::buildPage3(QWidget* page) {
 }
 
 // ---------------------------------------------------------------- life cycle
+
+settings::ScreenGeometry TFormStampe::screenGeometry() const {
+    settings::ScreenGeometry screen;
+    if (const QScreen* primary = QGuiApplication::primaryScreen()) {
+        screen.screenWidth = primary->geometry().width();
+        screen.screenHeight = primary->geometry().height();
+    }
+    screen.windowWidth = frameGeometry().width();
+    screen.windowHeight = frameGeometry().height();
+    return screen;
+}
+
+void TFormStampe::setVisible(bool visible) {
+    if (visible && !shown_ && !testAttribute(Qt::WA_WState_Created)) {
+        // Placed before the system window exists, the saved position is taken as the
+        // frame's, as it was saved; once the window exists (when the settings are read)
+        // the window manager would put the client area there and every start would
+        // creep by the size of the title bar.
+        try {
+            const auto [left, top] = s_.settings.windowPosition(screenGeometry());
+            placeOnScreen(left, top);
+            placedBeforeShow_ = true;
+        } catch (const std::exception&) {
+            // An unreadable settings file is reported when the settings are read.
+        }
+    }
+    QWidget::setVisible(visible);
+}
 
 void TFormStampe::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
@@ -367,13 +421,7 @@ void TFormStampe::FormShow() {
     btTipoArgom_->setEnabled(false);
     s_.state.currentCategory = mqNone;
 
-    settings::ScreenGeometry screen;
-    if (const QScreen* primary = QGuiApplication::primaryScreen()) {
-        screen.screenWidth = primary->geometry().width();
-        screen.screenHeight = primary->geometry().height();
-    }
-    screen.windowWidth = frameGeometry().width();
-    screen.windowHeight = frameGeometry().height();
+    const settings::ScreenGeometry screen = screenGeometry();
     const std::string title = data::programTitle();
     data::startProgram(s_.settings, s_.state, s_.switches, s_.values, s_.reporting.log, screen,
                        title);
@@ -383,7 +431,8 @@ void TFormStampe::FormShow() {
     seCopie_->setPosition(s_.values.copyCount);
     ckUnSolo_->setChecked(s_.switches.CkUnSoloCorrettore);
     SeCopieChange();
-    placeOnScreen(s_.values.left, s_.values.top);
+    if (!placedBeforeShow_)
+        placeOnScreen(s_.values.left, s_.values.top);
 
     setWindowTitle(QStringLiteral("Caricamento archivi in corso, attendere..."));
     BtQuizModeClick();
@@ -403,17 +452,28 @@ void TFormStampe::placeOnScreen(int left, int top) {
         if (shown.width() >= 100 && shown.height() >= 10)
             visible = true;
     }
-    if (visible) {
-        move(left, top);
-        return;
+    QPoint at(left, top);
+    if (!visible) {
+        const QScreen* primary = QGuiApplication::primaryScreen();
+        if (!primary)
+            return;
+        at = primary->availableGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2);
     }
-    if (const QScreen* primary = QGuiApplication::primaryScreen()) {
-        const QRect area = primary->availableGeometry();
-        move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
-    }
+    move(at);
 }
 
 void TFormStampe::closeEvent(QCloseEvent* event) {
+    if (running_) {
+        // Closing now would leave the run printing with no main window, and end the
+        // program before the history is saved.
+        event->ignore();
+        if (!closeAfterRun_ && s_.reporting.ui.askYesNo("Interrompere la stampa in corso?")) {
+            closeAfterRun_ = true;
+            if (progress_)
+                progress_->BtInterrompiClick();
+        }
+        return;
+    }
     FormClose();
     event->accept();
 }
@@ -426,15 +486,37 @@ void TFormStampe::FormClose() {
     s_.switches.CkUnSoloCorrettore = ckUnSolo_->isChecked();
     try {
         data::shutdownProgram(s_.settings, s_.state, s_.switches, s_.values);
+    } catch (const settings::IniWriteError& e) {
+        closingSaveFailed(e, e.path(), e.detail());
     } catch (const std::exception& e) {
-        // The program still ends; the user learns which file could not be written.
-        if (exceptionHandler_)
-            exceptionHandler_(e);
+        closingSaveFailed(e, s_.settings.settingsPath(), e.what());
     }
+}
+
+void TFormStampe::closingSaveFailed(const std::exception& e, const std::string& file,
+                                    const std::string& detail) {
+    // The program still ends. The handler follows CkNoExceptMsg (a log line); the
+    // counters are told of in a box whatever it says, or the next start hands out the
+    // labels of this one again.
+    if (exceptionHandler_)
+        exceptionHandler_(e);
+    s_.reporting.ui.messageBox(settings::counterSaveFailedMessage(file, detail));
+}
+
+bool TFormStampe::printClickTooSoon() const {
+    return pcPagina_->currentIndex() == 2 && pageShownAt_.isValid() &&
+           pageShownAt_.elapsed() < QApplication::doubleClickInterval();
 }
 
 bool TFormStampe::eventFilter(QObject* watched, QEvent* event) {
     const auto type = event->type();
+    if ((watched == btPrint_ || watched == btAvanti_) &&
+        (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) &&
+        printClickTooSoon()) {
+        // The second click of a double click on page 1 or 2 lands on the button that
+        // now prints: it would start a run nobody asked for.
+        return true;
+    }
     if (type == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         auto* w = qobject_cast<QWidget*>(watched);
@@ -503,6 +585,8 @@ void TFormStampe::setCategoryCaptions(CategoryGroup g, TModalitaQuiz m) {
 }
 
 void TFormStampe::BtQuizModeClick() {
+    if (s_.state.runInProgress())
+        return;  // the run holds its category
     const auto down = downGroup();
     TModalitaQuiz& current = s_.state.currentCategory;
     if (down == CategoryGroup::AB || down == CategoryGroup::AM) {
@@ -528,6 +612,8 @@ void TFormStampe::BtQuizModeClick() {
 }
 
 void TFormStampe::CbListatiQuizChange() {
+    if (s_.state.runInProgress())
+        return;
     const int position = cbListati_->currentIndex();
     if (position < 0)
         return;
@@ -571,9 +657,34 @@ void TFormStampe::InitAndCountDb() {
     if (!isWorkingCategory(s_.state.currentCategory))
         return;
     lastOpening_ = data::InitAndCountDb(s_.state, s_.data);
+    if (lastOpening_.refusedDuringRun)
+        return;
     btTipoEsame_->setEnabled(lastOpening_.examPossible);
     btTipoArgom_->setEnabled(lastOpening_.topicPossible);
     refreshTopicLists();
+    showCategoryProblems();
+}
+
+void TFormStampe::showCategoryProblems() {
+    std::vector<std::string> problems;
+    if (!lastOpening_.problem.empty())
+        problems.push_back(lastOpening_.problem);
+    if (printer_) {
+        // Not needed to open the category, but every sheet of a run would fail without it.
+        const std::string templ = printer_->templatePath();
+        if (!s_.platform.fileExists(templ))
+            problems.push_back("Modello di stampa non trovato: " + templ);
+    }
+    std::error_code ec;
+    if (!s_.state.figuresFolder.empty() &&
+        !std::filesystem::is_directory(pathFromUtf8(s_.state.figuresFolder), ec))
+        problems.push_back("Cartella delle figure non trovata: " + s_.state.figuresFolder +
+                           " (le domande con figura avranno il riquadro vuoto)");
+    std::string text;
+    for (const std::string& p : problems)
+        text += (text.empty() ? "" : "\n") + p;
+    setFittedText(lbStatoArchivi_, qs(text));
+    lbStatoArchivi_->setVisible(!text.empty());
 }
 
 void TFormStampe::hoverGroup(int tag) {
@@ -598,6 +709,8 @@ void TFormStampe::setNavigation(const char* forward, const char* back) {
 }
 
 void TFormStampe::showPage(int index) {
+    if (pcPagina_->currentIndex() != index)
+        pageShownAt_.start();
     pcPagina_->setCurrentIndex(index);
     if (index == 2)
         Tab3_StampaShow();
@@ -674,6 +787,16 @@ void TFormStampe::refreshTopicLists() {
     };
     fill(lbArgomenti_, s_.data.LbArgomenti);
     fill(lbCount_, s_.data.LbCount);
+    // The lines are cut at a fixed length; the list shows the whole title, elided to the
+    // width it has, and the tooltip shows it all.
+    if (s_.data.Argomenti.size() == static_cast<std::size_t>(lbArgomenti_->count())) {
+        for (int i = 0; i < lbArgomenti_->count(); ++i) {
+            const QString title = qs(s_.data.Argomenti[static_cast<std::size_t>(i)].Testo);
+            QListWidgetItem* item = lbArgomenti_->item(i);
+            item->setData(kWholeTitleRole, title);
+            item->setToolTip(title);
+        }
+    }
     for (std::size_t i = 0; i < s_.data.LbArgomenti.count(); ++i) {
         if (i < s_.data.LbArgomenti.selected.size() && s_.data.LbArgomenti.selected[i])
             lbArgomenti_->item(static_cast<int>(i))->setSelected(true);
@@ -739,9 +862,40 @@ void TFormStampe::SeCopieChange() {
     ckUnSolo_->setVisible(integerOrOne(seCopie_->text()) > 1);
 }
 
+void TFormStampe::showSheetCount() {
+    const QString typed = seSchede_->text();
+    const int n = print::sheetCount(typed.toStdString());
+    QString hint;
+    if (n < 1) {
+        hint =
+            QStringLiteral("Indicare un numero di schede da 1 a %1.").arg(print::kMaxSheetsPerRun);
+    } else {
+        bool isNumber = false;
+        const int value = typed.trimmed().toInt(&isNumber);
+        if (!isNumber)
+            hint = QStringLiteral("Numero non valido: sar\u00e0 stampata 1 scheda.");
+        else if (value > print::kMaxSheetsPerRun)
+            hint = QStringLiteral("Al massimo %1 schede per volta.").arg(print::kMaxSheetsPerRun);
+        // The field shows the number that will run.
+        if (typed != QString::number(n)) {
+            seSchede_->setText(QString::number(n));
+            seSchede_->setPosition(n);
+        }
+    }
+    lbSchedeAvviso_->setText(hint);
+    lbSchedeAvviso_->setVisible(!hint.isEmpty());
+}
+
 void TFormStampe::BtPrintClick() {
-    if (!printer_ || !composer_ || !progress_ || progress_->isVisible())
+    if (!printer_ || !composer_ || !progress_ || progress_->isVisible() || s_.state.runInProgress())
         return;
+    showSheetCount();
+    if (print::sheetCount(seSchede_->text().toStdString()) < 1) {
+        s_.reporting.ui.messageBox(
+            "Nessuna scheda da stampare: indicare un numero di schede da 1 a " +
+            std::to_string(print::kMaxSheetsPerRun) + ".");
+        return;
+    }
     print::PrintRequest request;
     request.sheetsText = seSchede_->text().toStdString();
     request.copiesText = seCopie_->text().toStdString();
@@ -753,13 +907,25 @@ void TFormStampe::BtPrintClick() {
     print::ReportRenderers renderers(*printer_, request.copies);
     print::PrintJobDriver driver(s_.state, s_.reporting, *progress_, s_.platform, s_.data,
                                  *composer_, renderers, &s_.settings);
+    if (runStarting_)
+        runStarting_();
+    running_ = true;
     lastRun_ = driver.AvviaStampaSchede(s_.state.currentKind, request);
+    running_ = false;
     // Back to the first page through page 2, with no sender: the window stays open.
     pcPagina_->setCurrentIndex(1);
     BtIndietroClick(nullptr);
     if (progress_->isVisible())
         progress_->close();
     refreshTopicLists();
+    if (runEnded_)
+        runEnded_();
+    if (closeAfterRun_) {
+        // The user closed the window during the run and chose to interrupt it: the run
+        // has saved what it printed, now the window closes.
+        closeAfterRun_ = false;
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
 }
 
 // ---------------------------------------------------------------- links
@@ -768,9 +934,8 @@ void TFormStampe::SbImpostaClick() {
     QPrinter printer;
     if (!s_.values.printer.empty())
         printer.setPrinterName(qs(s_.values.printer));
-    QPrintDialog dialog(&printer, this);
-    dialog.setWindowTitle(QStringLiteral("Impostazione della stampante predefinita"));
-    if (dialog.exec() != QDialog::Accepted)
+    if (!execPrintSetupDialog(printer, this,
+                              QStringLiteral("Impostazione della stampante predefinita")))
         return;
     // The chosen printer is the one the next runs print on and the one the closing save
     // writes as "Stampante".

@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -66,6 +67,14 @@ public:
     }
     // Presses a group button (the options window's category tabs); the others are released.
     void setGroupDown(CategoryGroup g);
+    // Called just before a print run starts and just after it ended (the options window
+    // steps aside meanwhile).
+    void setRunHooks(std::function<void()> starting, std::function<void()> ended) {
+        runStarting_ = std::move(starting);
+        runEnded_ = std::move(ended);
+    }
+    // True while the print button's run is going on.
+    bool running() const { return running_; }
     // An exception caught by a handler that must go on (the closing save).
     void setExceptionHandler(std::function<void(const std::exception&)> h) {
         exceptionHandler_ = std::move(h);
@@ -108,11 +117,17 @@ public:
     CommandLink* BtPrint() const { return btPrint_; }
     QLabel* LImposta() const { return lImposta_; }
     QLabel* LOpzioni() const { return lOpzioni_; }
+    // The line of page 1 that says why the category's sheets are not possible.
+    QLabel* LbStatoArchivi() const { return lbStatoArchivi_; }
+    // The hint of page 3 under the sheet count, when the count taken differs from the typed.
+    QLabel* LbSchedeAvviso() const { return lbSchedeAvviso_; }
     // The group picture a button shows (index into ImageList1), for tests.
     int shownPicture(CategoryGroup g) const { return shownPicture_[static_cast<int>(g)]; }
     // What the last print run did.
     const std::optional<print::PrintRunResult>& lastRun() const { return lastRun_; }
     const data::CategoryOpening& lastOpening() const { return lastOpening_; }
+
+    void setVisible(bool visible) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -135,6 +150,15 @@ private:
     void topicSelectionChanged();
     void toggleTopic(int row);
     void placeOnScreen(int left, int top);
+    void showCategoryProblems();
+    settings::ScreenGeometry screenGeometry() const;
+    // Puts the number of sheets that will run into the field, with a hint when it is
+    // not what was typed.
+    void showSheetCount();
+    // A mouse press on what prints, within the double-click interval of a page change.
+    bool printClickTooSoon() const;
+    void closingSaveFailed(const std::exception& e, const std::string& file,
+                           const std::string& detail);
     std::optional<CategoryGroup> downGroup() const;
 
     MainWindowServices s_;
@@ -144,7 +168,13 @@ private:
     std::function<void()> showOptions_;
     std::function<void(const std::string&)> printerChosen_;
     std::function<void(const std::exception&)> exceptionHandler_;
+    std::function<void()> runStarting_;
+    std::function<void()> runEnded_;
     bool shown_ = false;
+    bool running_ = false;
+    bool placedBeforeShow_ = false;
+    bool closeAfterRun_ = false;
+    QElapsedTimer pageShownAt_;
     bool syncingTopics_ = false;
     std::optional<print::PrintRunResult> lastRun_;
     data::CategoryOpening lastOpening_;
@@ -170,6 +200,8 @@ private:
     CommandLink* btPrint_ = nullptr;
     QLabel* lImposta_ = nullptr;
     QLabel* lOpzioni_ = nullptr;
+    QLabel* lbStatoArchivi_ = nullptr;
+    QLabel* lbSchedeAvviso_ = nullptr;
 };
 
 }  // namespace vexora::ui

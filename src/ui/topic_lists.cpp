@@ -31,8 +31,13 @@ void TopicListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->setPen(counts_    ? kSelected
                     : selected ? pal.color(QPalette::Active, QPalette::HighlightedText)
                                : pal.color(QPalette::Text));
-    painter->drawText(r.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                      index.data(Qt::DisplayRole).toString());
+    const QRect textArea = r.adjusted(2, 0, -2, 0);
+    QString text = index.data(Qt::DisplayRole).toString();
+    const QVariant whole = index.data(kWholeTitleRole);
+    if (!counts_ && whole.isValid())
+        text =
+            painter->fontMetrics().elidedText(whole.toString(), Qt::ElideRight, textArea.width());
+    painter->drawText(textArea, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
     if (!counts_ && (option.state & QStyle::State_HasFocus)) {
         QStyleOptionFocusRect focus;
         focus.QStyleOption::operator=(option);

@@ -9,6 +9,9 @@ namespace vexora::ui {
 
 // Fixed height of a topic line: every topic of the largest list fits in the page.
 inline constexpr int kTopicItemHeight = 15;
+// Item data of a topic line holding the whole title (the line itself is cut at a fixed
+// length); the list draws it elided to its width.
+inline constexpr int kWholeTitleRole = Qt::UserRole + 1;
 
 // LbArgomenti and LbCount: owner-drawn lists with a fixed line height. The topic list
 // draws a selected line on RGB(84, 123, 197) in the selected-text colour and the others
