@@ -9,30 +9,38 @@ const char* trueFalse(bool b) {
 
 std::string lookedIn(const ProgramState& state) {
     if (state.dataFolder == state.programFolder)
-        return "cercato in " + state.dataFolder;
-    return "cercato in " + state.dataFolder + " e in " + state.programFolder;
+        return "Cercato in: " + state.dataFolder;
+    return "Cercato in: " + state.dataFolder + " e " + state.programFolder;
 }
 
-// One line per file that kept a sheet kind from being possible: the loaders report the
-// details, but maybe only to the hidden log.
+// What kept a sheet kind from being possible, a line naming the file and a line saying
+// where it is or was looked for: the loaders report the details, but maybe only to the
+// hidden log.
 std::string openingProblem(TModalitaQuiz category, const ProgramState& state,
                            PlatformServices& platform, const CategoryFiles& files,
                            bool masterLoaded, bool printLoaded, bool topicsLoaded) {
     std::string text;
-    auto add = [&](const std::string& line) { text += (text.empty() ? "" : "\n") + line; };
+    auto add = [&](const std::string& what, const std::string& where) {
+        text += (text.empty() ? "" : "\n") + what + "\n" + where;
+    };
     if (!masterLoaded) {
-        add(platform.fileExists(files.master)
-                ? "Archivio delle domande non leggibile: " + files.master
-                : "Archivio delle domande " + std::string(masterFile(category)) + " non trovato (" +
-                      lookedIn(state) + ")");
+        const std::string name(masterFile(category));
+        if (platform.fileExists(files.master))
+            add("Archivio delle domande " + name + " non leggibile.", "File: " + files.master);
+        else
+            add("Archivio delle domande " + name + " non trovato.", lookedIn(state));
     } else if (!printLoaded) {
-        add("Database di stampa non leggibile n\u00e9 ricreabile: " + files.printHistory);
+        add("Database di stampa " + std::string(printHistoryFile(category)) +
+                " non leggibile n\u00e9 ricreabile.",
+            "File: " + files.printHistory);
     }
     if (!topicsLoaded) {
-        add(platform.fileExists(files.topicList)
-                ? "Elenco degli argomenti non leggibile o vuoto: " + files.topicList
-                : "Elenco degli argomenti " + std::string(topicListFile(category)) +
-                      " non trovato (" + lookedIn(state) + ")");
+        const std::string name(topicListFile(category));
+        if (platform.fileExists(files.topicList))
+            add("Elenco degli argomenti " + name + " non leggibile o vuoto.",
+                "File: " + files.topicList);
+        else
+            add("Elenco degli argomenti " + name + " non trovato.", lookedIn(state));
     }
     return text;
 }

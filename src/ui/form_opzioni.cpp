@@ -89,6 +89,8 @@ TFormOpzioni::TFormOpzioni(TFormStampe& main, ProgramState& state, Switches& swi
 
     // FormCreate: the installed printers, in the platform's order.
     fillPrinters();
+    if (const int strip = useTitleWithoutBoxes(this))
+        setFixedSize(kClientWidth, kClientHeight + strip);
 }
 
 void TFormOpzioni::buildProgramma(QWidget* tab) {
@@ -273,7 +275,6 @@ void TFormOpzioni::showOptions() {
 
 void TFormOpzioni::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    removeSystemButtons(this);
     if (resuming_)
         return;  // back after a print run: as the user left it
     centreOnMainWindow();

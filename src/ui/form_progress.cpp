@@ -72,6 +72,9 @@ TFormProgress::TFormProgress(QWidget* mainWindow, const Reporting& reporting)
     stop_->setFixedSize(100, 31);
     connect(stop_, &QPushButton::clicked, this, &TFormProgress::BtInterrompiClick);
 
+    // No close, minimise or maximise box: the run ends with "Interrompi" or by itself.
+    titleHeight_ = useTitleWithoutBoxes(this);
+
     // Escape is watched application-wide: the driver asks whether it is held at the end
     // of every sheet, whichever window has the keyboard.
     qApp->installEventFilter(this);
@@ -85,7 +88,7 @@ TFormProgress::~TFormProgress() {
 void TFormProgress::resizeEvent(QResizeEvent*) {
     const int w = width();
     const int h = height();
-    back_->setGeometry(6, 6, w - 12, h - 12);
+    back_->setGeometry(6, 6 + titleHeight_, w - 12, h - 12 - titleHeight_);
     const int bw = back_->width();
     const int bh = back_->height();
     title_->setGeometry(14, 10, bw - 28, 22);
@@ -105,11 +108,13 @@ void TFormProgress::centreOnMainWindow() {
 
 void TFormProgress::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    // No close, minimise or maximise box: the run ends with "Interrompi" or by itself.
-    removeSystemButtons(this);
-    // Make the outer size 460 x 220 with the frame actually drawn.
+    // Make the outer size 460 x 220 with the frame actually drawn (its own title strip
+    // where the window manager draws none).
     const QSize frame = frameGeometry().size() - geometry().size();
-    if (!frame.isEmpty() || frame.width() > 0 || frame.height() > 0) {
+    if (titleHeight_ > 0) {
+        if (size() != QSize(kOuterWidth, kOuterHeight))
+            setFixedSize(kOuterWidth, kOuterHeight);
+    } else if (!frame.isEmpty() || frame.width() > 0 || frame.height() > 0) {
         const QSize client(kOuterWidth - frame.width(), kOuterHeight - frame.height());
         if (client != size())
             setFixedSize(client);

@@ -77,6 +77,7 @@ private:
     QProgressBar* barTot_ = nullptr;
     QPushButton* stop_ = nullptr;
     std::function<void()> cancelReportJob_;
+    int titleHeight_ = 0;  // the window's own title strip, where it draws one
     bool interruzione_ = false;
     bool escapeDown_ = false;
     bool escapePressed_ = false;  // pressed since the last look, even if released since

@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -252,7 +253,7 @@ void TFormStampe::buildPage1(QWidget* page) {
     // Why a sheet kind is not possible (or what a run will lack): always visible, since
     // the loaders' own reports may only reach the hidden log.
     lbStatoArchivi_ = label(QStringLiteral("LbStatoArchivi"), QString(), page, tahoma(13, true),
-                            kProblemText, QRect(40, 410, w - 80, 56), true);
+                            kProblemText, QRect(40, 410, w - 80, 44), false);
     lbStatoArchivi_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     lbStatoArchivi_->setStyleSheet(
         QStringLiteral("QLabel { background: rgba(255, 255, 255, 230); border: 1px solid "
@@ -339,7 +340,7 @@ void TFormStampe::buildPage3(QWidget* page) {
         new NumberField(QStringLiteral("SeCopie"), QStringLiteral("UdCopie"), 1, 999, 1, page);
     seCopie_->setGeometry(380, 91, 80, 28);
     lbSchedeAvviso_ = label(QStringLiteral("LbSchedeAvviso"), QString(), page, tahoma(12),
-                            kProblemText, QRect(40, 74, 420, 18));
+                            kProblemText, QRect(40, 78, 420, 15));
     lbSchedeAvviso_->setAlignment(Qt::AlignRight | Qt::AlignTop);
     lbSchedeAvviso_->hide();
     connect(seSchede_->edit(), &QLineEdit::textEdited, this, [this] { lbSchedeAvviso_->hide(); });
@@ -673,16 +674,25 @@ void TFormStampe::showCategoryProblems() {
         // Not needed to open the category, but every sheet of a run would fail without it.
         const std::string templ = printer_->templatePath();
         if (!s_.platform.fileExists(templ))
-            problems.push_back("Modello di stampa non trovato: " + templ);
+            problems.push_back(
+                "Modello di stampa non trovato: nessuna scheda potr\u00e0 essere "
+                "stampata.\nFile: " +
+                templ);
     }
     std::error_code ec;
     if (!s_.state.figuresFolder.empty() &&
         !std::filesystem::is_directory(pathFromUtf8(s_.state.figuresFolder), ec))
-        problems.push_back("Cartella delle figure non trovata: " + s_.state.figuresFolder +
-                           " (le domande con figura avranno il riquadro vuoto)");
+        problems.push_back("Cartella delle figure non trovata: le figure resteranno vuote.\n" +
+                           s_.state.figuresFolder);
     std::string text;
-    for (const std::string& p : problems)
+    int lines = 0;
+    for (const std::string& p : problems) {
         text += (text.empty() ? "" : "\n") + p;
+        lines += 1 + static_cast<int>(std::count(p.begin(), p.end(), '\n'));
+    }
+    // Grows upwards from the bottom of the page, one line of text each.
+    const int height = std::min(lines, 6) * 17 + 10;
+    lbStatoArchivi_->setGeometry(40, 470 - height, lbStatoArchivi_->width(), height);
     setFittedText(lbStatoArchivi_, qs(text));
     lbStatoArchivi_->setVisible(!text.empty());
 }

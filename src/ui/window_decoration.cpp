@@ -1,49 +1,112 @@
 #include "ui/window_decoration.h"
 
 #include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
 
-#if defined(VEXORA_HAVE_XCB)
-#include <QtGui/qguiapplication_platform.h>
-#include <xcb/xcb.h>
-
-#include <array>
-#include <cstdint>
-#include <cstdlib>
-#endif
+#include "ui/fonts.h"
 
 namespace vexora::ui {
+namespace {
 
-void removeSystemButtons(QWidget* window) {
-#if defined(VEXORA_HAVE_XCB)
-    if (!window || QGuiApplication::platformName() != QLatin1String("xcb"))
-        return;
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
-    if (!connection)
-        return;
-    const auto id = static_cast<xcb_window_t>(window->winId());
-    constexpr char kName[] = "_MOTIF_WM_HINTS";
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, sizeof kName - 1, kName), nullptr);
-    if (!reply)
-        return;
-    const xcb_atom_t atom = reply->atom;
-    std::free(reply);
-    // flags: functions and decorations; functions: move only; decorations: border and
-    // title (the fixed-size windows need no resize handles).
-    constexpr std::uint32_t kFunctions = 1u << 0;
-    constexpr std::uint32_t kDecorations = 1u << 1;
-    constexpr std::uint32_t kFuncMove = 1u << 2;
-    constexpr std::uint32_t kDecorBorder = 1u << 1;
-    constexpr std::uint32_t kDecorTitle = 1u << 3;
-    const std::array<std::uint32_t, 5> hints{kFunctions | kDecorations, kFuncMove,
-                                             kDecorBorder | kDecorTitle, 0, 0};
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atom, atom, 32,
-                        static_cast<std::uint32_t>(hints.size()), hints.data());
-    xcb_flush(connection);
-#else
-    (void)window;
-#endif
+const QColor kStrip(53, 98, 142);
+const QColor kBorder(29, 36, 73);
+
+// The caption on a coloured strip; pressing it moves the window (through the window
+// manager, or by following the mouse where it cannot).
+class TitleStrip : public QWidget {
+public:
+    explicit TitleStrip(QWidget* window) : QWidget(window) {
+        setObjectName(QStringLiteral("TitleStrip"));
+        setFont(tahoma(13, true));
+        setCursor(Qt::SizeAllCursor);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), kStrip);
+        p.setPen(Qt::white);
+        p.drawText(rect().adjusted(8, 0, -8, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                   fontMetrics().elidedText(window()->windowTitle(), Qt::ElideRight, width() - 16));
+    }
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() != Qt::LeftButton)
+            return;
+        QWindow* handle = window()->windowHandle();
+        following_ = !(handle && handle->startSystemMove());
+        grabbedAt_ = event->globalPosition().toPoint() - window()->frameGeometry().topLeft();
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        if (following_ && (event->buttons() & Qt::LeftButton))
+            window()->move(event->globalPosition().toPoint() - grabbedAt_);
+    }
+    void mouseReleaseEvent(QMouseEvent*) override { following_ = false; }
+
+private:
+    bool following_ = false;
+    QPoint grabbedAt_;
+};
+
+// A one-pixel border over the whole window, letting the mouse through.
+class Border : public QWidget {
+public:
+    explicit Border(QWidget* window) : QWidget(window) {
+        setObjectName(QStringLiteral("WindowBorder"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == parent() &&
+            (event->type() == QEvent::Resize || event->type() == QEvent::Show)) {
+            setGeometry(parentWidget()->rect());
+            raise();
+        }
+        return false;
+    }
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setPen(kBorder);
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
+
+class StripFollowsWidth : public QObject {
+public:
+    StripFollowsWidth(QWidget* window, QWidget* strip) : QObject(window), strip_(strip) {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize)
+            strip_->setGeometry(0, 0, static_cast<QWidget*>(watched)->width(), kOwnTitleHeight);
+        return false;
+    }
+
+private:
+    QWidget* strip_;
+};
+
+}  // namespace
+
+int useTitleWithoutBoxes(QWidget* window) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return 0;
+    const QList<QWidget*> children = window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QWidget* child : children) {
+        if (!child->isWindow())
+            child->move(child->pos() + QPoint(0, kOwnTitleHeight));
+    }
+    window->setWindowFlags(window->windowFlags() | Qt::FramelessWindowHint);
+    auto* strip = new TitleStrip(window);
+    strip->setGeometry(0, 0, window->width(), kOwnTitleHeight);
+    new StripFollowsWidth(window, strip);
+    new Border(window);
+    return kOwnTitleHeight;
 }
 
 }  // namespace vexora::ui

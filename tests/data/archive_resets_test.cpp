@@ -125,6 +125,37 @@ TEST(ArchiveResets, CounterResetsLogFirstThenSaveEveryCounter) {
     ASSERT_NE(line, std::string::npos);
     EXPECT_GT(log.find(">ERRORE: Unable to write to " + w.path("Vexora.ini")), line);
     EXPECT_EQ(w.savedCounters().counter(mqCqc1M, tdsArgomento), 8);
+    // Told whatever CkNoExceptMsg says: the labels would repeat.
+    ASSERT_EQ(w.ui.messages.size(), 1u);
+    EXPECT_EQ(w.ui.messages[0].rfind("Impossibile salvare la numerazione delle schede nel file \"" +
+                                         w.path("Vexora.ini") + "\"",
+                                     0),
+              0u);
+}
+
+TEST(ArchiveResets, EveryResetIsRefusedWhileARunHoldsTheCategory) {
+    ResetWorld w;
+    w.state.currentCategory = mqAB;
+    w.mark("T01", "Esame", 5);
+    const std::string history = readWholeFile(w.qd.FilePrintr, 1u << 24).value();
+    const std::string settingsBefore = readWholeFile(w.path("Vexora.ini"), 1u << 20).value();
+    w.state.runCategory = mqAB;
+    for (auto reset :
+         {&data::ArchiveResets::BtResetPrArg, &data::ArchiveResets::BtResetPrEsa,
+          &data::ArchiveResets::BtResetDbArg, &data::ArchiveResets::BtResetDbEsa,
+          &data::ArchiveResets::BtResetArgSel, &data::ArchiveResets::ResetSelectArgs}) {
+        EXPECT_FALSE((w.resets.*reset)().outcome);
+    }
+    EXPECT_FALSE(w.resets.BtFullReset().outcome);
+    EXPECT_EQ(w.ui.messages.size(), 7u);
+    EXPECT_EQ(w.state.counter(mqAB, tdsEsame), 57);
+    EXPECT_EQ(w.memoryMarks("Esame")["T01"], 5);
+    EXPECT_EQ(readWholeFile(w.qd.FilePrintr, 1u << 24).value(), history);
+    EXPECT_EQ(readWholeFile(w.path("Vexora.ini"), 1u << 20).value(), settingsBefore);
+
+    // Nor are the options saved.
+    EXPECT_THROW(w.settings.SalvaOpzioni({}, w.switches, w.state), std::runtime_error);
+    EXPECT_EQ(readWholeFile(w.path("Vexora.ini"), 1u << 20).value(), settingsBefore);
 }
 
 TEST(ArchiveResets, AllTopicsResetSavesTheHistoryResetsTheCounterAndRecounts) {

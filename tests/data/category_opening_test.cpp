@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "data/table_file.h"
@@ -20,13 +21,15 @@ protected:
 
     void writeAbFiles(const std::string& folder) {
         std::vector<MasterRow> rows;
-        for (int i = 1; i <= 60; ++i) rows.push_back({i, i % 2 ? "01" : "02", i <= 30 ? "A01" : "A02"});
+        for (int i = 1; i <= 60; ++i)
+            rows.push_back({i, i % 2 ? "01" : "02", i <= 30 ? "A01" : "A02"});
         writeMaster(folder + std::string(masterFile(mqAB)), rows);
         writeTopicList(folder + std::string(topicListFile(mqAB)), {{"Uno", "A01"}, {"Due", "A02"}});
     }
     int examMarks() {
         int n = 0;
-        for (const auto& row : w.qd.CdsPrint->Data().rows) n += !data::isNull(row[14]);
+        for (const auto& row : w.qd.CdsPrint->Data().rows)
+            n += !data::isNull(row[14]);
         return n;
     }
 };
@@ -58,8 +61,9 @@ TEST_F(CategoryOpeningTest, OpensAllThreeFilesAndCreatesTheHistory) {
     EXPECT_EQ(w.qd.FilePrintr, w.state.dataFolder + "NQP2016.QXD");
     EXPECT_TRUE(std::filesystem::exists(w.qd.FilePrintr));
     EXPECT_EQ(w.qd.LbCount.lines, (std::vector<std::string>{"0/30", "0/30"}));
-    EXPECT_TRUE(w.logHas("TFormStampe.InitAndCountDb Mode: mqAB - Esa: True - Arg: True - "
-                         "Master: True - Print: True"));
+    EXPECT_TRUE(
+        w.logHas("TFormStampe.InitAndCountDb Mode: mqAB - Esa: True - Arg: True - "
+                 "Master: True - Print: True"));
 }
 
 TEST_F(CategoryOpeningTest, MissingTopicListLeavesOnlyExamSheets) {
@@ -70,6 +74,33 @@ TEST_F(CategoryOpeningTest, MissingTopicListLeavesOnlyExamSheets) {
     EXPECT_FALSE(r.topicPossible);
     ASSERT_EQ(w.ui.messages.size(), 1u);
     EXPECT_EQ(w.ui.messages[0].rfind("La lista argomenti non esiste.", 0), 0u);
+}
+
+TEST_F(CategoryOpeningTest, ProblemNamesTheFileAndWhereItWasLookedFor) {
+    writeAbFiles(w.state.programFolder);
+    EXPECT_EQ(data::InitAndCountDb(w.state, w.qd).problem, "");
+    std::filesystem::remove(w.state.programFolder + "NQM2016.QXD");
+    std::ofstream(w.state.programFolder + "ARG2013.XML", std::ios::trunc) << "rotto";
+    const auto r = data::InitAndCountDb(w.state, w.qd);
+    EXPECT_EQ(r.problem, "Archivio delle domande NQM2016.QXD non trovato.\nCercato in: " +
+                             w.state.programFolder +
+                             "\nElenco degli argomenti ARG2013.XML non leggibile o vuoto.\nFile: " +
+                             w.state.programFolder + "ARG2013.XML");
+}
+
+TEST_F(CategoryOpeningTest, NothingIsOpenedWhileARunHoldsTheCategory) {
+    writeAbFiles(w.state.programFolder);
+    ASSERT_TRUE(data::InitAndCountDb(w.state, w.qd).examPossible);
+    const data::Table* history = w.qd.CdsPrint.get();
+    w.state.runCategory = mqAB;
+    w.state.currentCategory = mqSuperC;  // a window switched it before asking
+    const auto r = data::InitAndCountDb(w.state, w.qd);
+    EXPECT_TRUE(r.refusedDuringRun);
+    EXPECT_EQ(w.state.currentCategory, mqAB);
+    EXPECT_EQ(w.qd.CdsPrint.get(), history);  // the tables the run marks stay
+    EXPECT_EQ(w.qd.FilePrintr, w.state.dataFolder + "NQP2016.QXD");
+    ASSERT_FALSE(w.ui.messages.empty());
+    EXPECT_EQ(w.ui.messages.back(), runInProgressRefusal());
 }
 
 TEST_F(CategoryOpeningTest, ExamHistoryIsResetAtTheThreshold) {

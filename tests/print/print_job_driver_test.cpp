@@ -4,9 +4,11 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <iterator>
 #include <optional>
 
+#include "data/category_opening.h"
 #include "data/table_file.h"
 #include "support/compose_world.h"
 
@@ -23,8 +25,11 @@ public:
     std::vector<std::vector<std::string>> keyLabels;  // labels of the blocks of each key
     std::set<std::string> failLabels;
 
+    std::function<void()> onSheet;  // what the user does while a sheet prints
     bool StampaScheda(TModalitaQuiz, TTipoDiStampa, const std::string& label) override {
         calls.push_back("S:" + label);
+        if (onSheet)
+            onSheet();
         return !failLabels.count(label);
     }
     bool StampaCorrettore(TModalitaQuiz m, int numCorr) override {
@@ -83,7 +88,8 @@ public:
     std::vector<std::vector<std::string>> writtenKeyLabels() const {
         std::vector<std::vector<std::string>> out;
         for (std::size_t i = 0; i < keyWritten.size(); ++i)
-            if (keyWritten[i]) out.push_back(keyLabels[i]);
+            if (keyWritten[i])
+                out.push_back(keyLabels[i]);
         return out;
     }
 
@@ -328,6 +334,49 @@ TEST_F(DriverTest, HugeTypedSheetCountIsClampedToTheFieldsMaximum) {
     EXPECT_EQ(infos()[0], "Preparazione della scheda n. 1 di 600, attendere...");
     EXPECT_EQ(print::sheetCount("-5"), -5);
     EXPECT_EQ(print::sheetCount("abc"), 1);
+}
+
+TEST_F(DriverTest, ARunHoldsItsCategoryAgainstSwitchesAndSecondRuns) {
+    openExamCategory(mqAB);
+    int tried = 0;
+    renderers.onSheet = [&] {
+        if (tried++ > 0)
+            return;
+        EXPECT_TRUE(w.state.runInProgress());
+        w.state.currentCategory = mqSuperC;
+        EXPECT_TRUE(data::InitAndCountDb(w.state, w.qd).refusedDuringRun);
+        EXPECT_FALSE(run(tdsEsame, 2).started);  // a second run from inside the first
+    };
+    const auto r = run(tdsEsame, 3);
+    EXPECT_EQ(r.printedLabels, (std::vector<std::string>{"E001", "E002", "E003"}));
+    EXPECT_TRUE(r.saved);
+    EXPECT_EQ(w.state.currentCategory, mqAB);
+    EXPECT_FALSE(w.state.runInProgress());
+    EXPECT_EQ(w.savedExamMarks(), 3 * questionsPerSheet(mqAB));
+}
+
+TEST_F(DriverTest, FailuresEndInASummaryAndUnsavedCountersAreTold) {
+    openExamCategory(mqAB);
+    renderers.failLabels = {"E002"};
+    std::filesystem::remove(w.path("Vexora.ini"));
+    std::filesystem::create_directory(w.path("Vexora.ini"));  // cannot be written
+    const auto r = run(tdsEsame, 3);
+    EXPECT_TRUE(r.counterSaveFailed);
+    EXPECT_TRUE(r.summaryShown);
+    const auto& boxes = w.ui.messages;
+    ASSERT_GE(boxes.size(), 2u);
+    EXPECT_EQ(boxes[boxes.size() - 2].rfind("Impossibile salvare la numerazione delle schede nel "
+                                            "file \"" +
+                                                w.path("Vexora.ini") + "\"",
+                                            0),
+              0u);
+    EXPECT_EQ(boxes.back(),
+              "Stampa terminata.\r\nStampate: 2 schede su 3 (da E001 a E003), 1 correttore."
+              "\r\nNON stampate: 1 scheda.\r\n\r\nLe domande delle schede stampate sono segnate "
+              "nel database di stampa \"" +
+                  w.qd.FilePrintr +
+                  "\"; quelle delle schede non "
+                  "stampate no.");
 }
 
 TEST_F(DriverTest, TopicRunRecountsTheTopics) {
