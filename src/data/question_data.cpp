@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -19,12 +20,12 @@ namespace {
 constexpr int kMaxTopics = 1000;
 
 // Fields the program reads from every master.
-constexpr const char* kMasterFields[] = {"Id",     "Testo",  "Risposta", "Figura",
-                                         "Libro1", "Libro2", "Blocco",   "Domanda",
+constexpr const char* kMasterFields[] = {"Id",     "Testo",    "Risposta",  "Figura",
+                                         "Libro1", "Libro2",   "Blocco",    "Domanda",
                                          "Indice", "Capitolo", "Difficolta"};
 // Fields of the history that loading, counting, composition and resets rely on.
-constexpr const char* kHistoryFields[] = {"IdMaster", "Capitolo", "Indice",  "dtNormali",
-                                          "rsNormali", "dtEsame", "rsEsame"};
+constexpr const char* kHistoryFields[] = {"IdMaster",  "Capitolo", "Indice", "dtNormali",
+                                          "rsNormali", "dtEsame",  "rsEsame"};
 
 std::string quoted(std::string_view s) {
     std::string out = "\"";
@@ -33,8 +34,8 @@ std::string quoted(std::string_view s) {
     return out;
 }
 
-void requireFields(const Table& table, std::span<const char* const> names,
-                   std::string_view what, const std::string& file) {
+void requireFields(const Table& table, std::span<const char* const> names, std::string_view what,
+                   const std::string& file) {
     for (const char* name : names) {
         if (!table.FindFieldIndex(name)) {
             throw TableError("Il campo " + quoted(name) + " manca nel " + std::string(what) + " " +
@@ -52,12 +53,14 @@ std::string topicSection(int i) {
 // First `count` characters (code points) of a UTF-8 text.
 std::string firstChars(std::string_view text, std::size_t count) {
     std::size_t pos = 0;
-    for (std::size_t n = 0; n < count && pos < text.size(); ++n) decodeUtf8(text, pos);
+    for (std::size_t n = 0; n < count && pos < text.size(); ++n)
+        decodeUtf8(text, pos);
     return std::string(text.substr(0, pos));
 }
 
 bool textNotBlank(const Value& v) {
-    if (isNull(v)) return false;
+    if (isNull(v))
+        return false;
     if (const auto* s = std::get_if<std::string>(&v)) {
         return s->find_first_not_of(" \t\r\n") != std::string::npos;
     }
@@ -73,7 +76,8 @@ std::string textOf(const FieldDef& field, const Value& v) {
 }
 
 bool textEquals(const FieldDef& field, const Value& v, std::string_view code) {
-    if (const auto* s = std::get_if<std::string>(&v)) return *s == code;
+    if (const auto* s = std::get_if<std::string>(&v))
+        return *s == code;
     return textOf(field, v) == code;
 }
 
@@ -128,18 +132,21 @@ void TopicListModel::add(std::string line) {
 }
 
 void TopicListModel::select(std::size_t line, bool on) {
-    if (line < selected.size()) selected[line] = on;
+    if (line < selected.size())
+        selected[line] = on;
 }
 
 std::size_t TopicListModel::selectedCount() const {
     std::size_t n = 0;
-    for (bool s : selected) n += s ? 1 : 0;
+    for (bool s : selected)
+        n += s ? 1 : 0;
     return n;
 }
 
 std::string topicListLine(std::string_view title) {
     std::string line = firstChars(title, 45);
-    if (utf8Length(title) > 45) line += "...";
+    if (utf8Length(title) > 45)
+        line += "...";
     line.append(70, ' ');
     return line;
 }
@@ -156,26 +163,16 @@ std::vector<FieldDef> printHistoryFields() {
         d.size = size;
         return d;
     };
-    return {f("nRec", FieldType::AutoInc, 4),
-            f("IdMaster", FieldType::Integer, 4),
-            f("Blocco", FieldType::String, 5),
-            f("Domanda", FieldType::String, 2),
-            f("Risposta", FieldType::Boolean),
-            f("Capitolo", FieldType::String, 2),
-            f("Indice", FieldType::String, 3),
-            f("Difficolta", FieldType::String, 2),
-            f("Data", FieldType::String, 4),
-            f("Info", FieldType::String, 20),
-            f("dtNormali", FieldType::DateTime),
-            f("rsNormali", FieldType::Boolean),
-            f("dtDifficili", FieldType::DateTime),
-            f("rsDifficili", FieldType::Boolean),
-            f("dtEsame", FieldType::DateTime),
-            f("rsEsame", FieldType::Boolean),
-            f("dtDubbie", FieldType::DateTime),
-            f("rsDubbie", FieldType::Boolean),
-            f("dtErrori", FieldType::DateTime),
-            f("rsErrori", FieldType::Boolean),
+    return {f("nRec", FieldType::AutoInc, 4),      f("IdMaster", FieldType::Integer, 4),
+            f("Blocco", FieldType::String, 5),     f("Domanda", FieldType::String, 2),
+            f("Risposta", FieldType::Boolean),     f("Capitolo", FieldType::String, 2),
+            f("Indice", FieldType::String, 3),     f("Difficolta", FieldType::String, 2),
+            f("Data", FieldType::String, 4),       f("Info", FieldType::String, 20),
+            f("dtNormali", FieldType::DateTime),   f("rsNormali", FieldType::Boolean),
+            f("dtDifficili", FieldType::DateTime), f("rsDifficili", FieldType::Boolean),
+            f("dtEsame", FieldType::DateTime),     f("rsEsame", FieldType::Boolean),
+            f("dtDubbie", FieldType::DateTime),    f("rsDubbie", FieldType::Boolean),
+            f("dtErrori", FieldType::DateTime),    f("rsErrori", FieldType::Boolean),
             f("TagSk", FieldType::String, 4)};
 }
 
@@ -213,17 +210,19 @@ bool QuestionData::CaricaMaster(const std::string& FileName) {
             CdsMaster.Close();
         } catch (...) {
         }
-        rep_.error(1, "UDorvel/CaricaMaster - ", "Impossibile accedere al database master\r\nERRORE: ",
-                   e.what());
+        rep_.error(1, "UDorvel/CaricaMaster - ",
+                   "Impossibile accedere al database master\r\nERRORE: ", e.what());
         result = false;
     }
     return result;
 }
 
 int QuestionData::ContaRecordMaster(std::string_view Indice) {
-    if (!CdsMaster.Active()) return 0;
+    if (!CdsMaster.Active())
+        return 0;
     const auto idx = CdsMaster.FindFieldIndex("Indice");
-    if (!idx) throw TableError("Il campo \"Indice\" manca nel database master");
+    if (!idx)
+        throw TableError("Il campo \"Indice\" manca nel database master");
     const FieldDef& field = CdsMaster.Fields()[*idx];
     int count = 0;
     for (const auto& row : CdsMaster.Data().rows) {
@@ -235,10 +234,12 @@ int QuestionData::ContaRecordMaster(std::string_view Indice) {
 }
 
 int QuestionData::ContaRecordSvolti(std::string_view Indice) {
-    if (!CdsPrint || !CdsPrint->Active()) return 0;
+    if (!CdsPrint || !CdsPrint->Active())
+        return 0;
     const auto idx = CdsPrint->FindFieldIndex("Indice");
     const auto dt = CdsPrint->FindFieldIndex("dtNormali");
-    if (!idx || !dt) throw TableError("Il print database non ha i campi \"Indice\" e \"dtNormali\"");
+    if (!idx || !dt)
+        throw TableError("Il print database non ha i campi \"Indice\" e \"dtNormali\"");
     const FieldDef& field = CdsPrint->Fields()[*idx];
     int count = 0;
     for (const auto& row : CdsPrint->Data().rows) {
@@ -260,16 +261,19 @@ void QuestionData::countAllTopics(bool masterToo) {
     }
     if (masterToo && CdsMaster.Active()) {
         const auto idx = CdsMaster.FindFieldIndex("Indice");
-        if (!idx) throw TableError("Il campo \"Indice\" manca nel database master");
+        if (!idx)
+            throw TableError("Il campo \"Indice\" manca nel database master");
         const FieldDef& field = CdsMaster.Fields()[*idx];
         std::size_t n = 0;
         for (const auto& row : CdsMaster.Data().rows) {
             if (const auto* s = std::get_if<std::string>(&row[*idx])) {
-                if (auto it = totals.find(*s); it != totals.end()) ++it->second;
+                if (auto it = totals.find(*s); it != totals.end())
+                    ++it->second;
             } else if (auto it = totals.find(textOf(field, row[*idx])); it != totals.end()) {
                 ++it->second;
             }
-            if ((++n & 255) == 0) pumpEventsThrottled();
+            if ((++n & 255) == 0)
+                pumpEventsThrottled();
         }
     }
     if (CdsPrint && CdsPrint->Active()) {
@@ -286,11 +290,13 @@ void QuestionData::countAllTopics(bool masterToo) {
                     ++it->second;
                 }
             }
-            if ((++n & 255) == 0) pumpEventsThrottled();
+            if ((++n & 255) == 0)
+                pumpEventsThrottled();
         }
     }
     for (auto& t : Argomenti) {
-        if (masterToo) t.RecordTotali = totals[t.Indice];
+        if (masterToo)
+            t.RecordTotali = totals[t.Indice];
         t.RecordSvolti = printed[t.Indice];
     }
 }
@@ -375,8 +381,10 @@ bool QuestionData::CaricaArgomenti(const std::string& FileName, bool SoloContegg
 bool QuestionData::CaricaPrintDb(const std::string& FileName) {
     bool result = false;
     try {
-        if (!CdsPrint) CdsPrint = std::make_unique<Table>();
-        if (CdsPrint->Active()) CdsPrint->Close();
+        if (!CdsPrint)
+            CdsPrint = std::make_unique<Table>();
+        if (CdsPrint->Active())
+            CdsPrint->Close();
         if (platform_.fileExists(FileName)) {
             CdsPrint->LoadFromFile(FileName);
             requireFields(*CdsPrint, kHistoryFields, "print database", FileName);
@@ -417,14 +425,17 @@ bool QuestionData::CreaNuovoPrintDb(const std::string& FileName) {
     std::unique_ptr<Table> fresh;
     try {
         if (CdsPrint) {
-            if (CdsPrint->Active()) CdsPrint->EmptyDataSet();
+            if (CdsPrint->Active())
+                CdsPrint->EmptyDataSet();
             CdsPrint->SetFileName("");
             CdsPrint->Close();
             CdsPrint.reset();
-            if (platform_.fileExists(FileName)) platform_.removeFile(FileName);
+            if (platform_.fileExists(FileName))
+                platform_.removeFile(FileName);
         }
         fresh = std::make_unique<Table>();
-        for (const FieldDef& d : printHistoryFields()) fresh->FieldDefs().push_back(d);
+        for (const FieldDef& d : printHistoryFields())
+            fresh->FieldDefs().push_back(d);
         fresh->CreateDataSet();
         fresh->SetLogChanges(false);
 
@@ -484,14 +495,17 @@ bool QuestionData::CreaNuovoPrintDb(const std::string& FileName) {
     }
     // A history that could not be built is dropped without being written anywhere:
     // an empty history on disk would never be rebuilt from the master.
-    if (fresh) fresh->Close();
-    if (!result && CdsPrint && !CdsPrint->Active()) CdsPrint.reset();
+    if (fresh)
+        fresh->Close();
+    if (!result && CdsPrint && !CdsPrint->Active())
+        CdsPrint.reset();
     return result;
 }
 
 bool QuestionData::SavePrintDb(const std::string& FileName) {
     rep_.trace("UDorvel/SavePrintDb");
-    if (!CdsPrint || FileName.empty()) return false;
+    if (!CdsPrint || FileName.empty())
+        return false;
     try {
         CdsPrint->MergeChangeLog();
         CdsPrint->SaveToFile(FileName, formForFileName(FileName));
@@ -509,7 +523,8 @@ bool QuestionData::ResetArgomento(std::string_view Indice) {
 
 bool QuestionData::ResetArgomento(std::string_view Indice, const std::vector<int>& keepIdMaster) {
     rep_.trace("UDorvel/ResetArgomento (" + std::string(Indice) + ")");
-    if (!CdsPrint || !CdsPrint->Active()) return false;
+    if (!CdsPrint || !CdsPrint->Active())
+        return false;
     bool result = false;
     try {
         Table& t = *CdsPrint;
@@ -540,9 +555,11 @@ bool QuestionData::ResetArgomento(std::string_view Indice, const std::vector<int
 }
 
 bool QuestionData::ResetEsame() {
-    if (state_.currentCategory == mqNone) return false;
+    if (state_.currentCategory == mqNone)
+        return false;
     rep_.trace("UDorvel/ResetEsame", 3);
-    if (!CdsPrint || !CdsPrint->Active()) return false;
+    if (!CdsPrint || !CdsPrint->Active())
+        return false;
     bool result = false;
     try {
         Table& t = *CdsPrint;
@@ -558,11 +575,113 @@ bool QuestionData::ResetEsame() {
         });
         result = count > 0;
     } catch (const std::exception& e) {
-        rep_.error(0, "UDorvel/ResetEsame - ",
-                   "Impossibile resettare le schede tipo esame del print database\r\nERRORE: ",
-                   e.what());
+        rep_.error(
+            0, "UDorvel/ResetEsame - ",
+            "Impossibile resettare le schede tipo esame del print database\r\nERRORE: ", e.what());
         result = false;
     }
+    return result;
+}
+
+HistoryAlignment alignHistoryWithMaster(const TableData& master, TableData& history) {
+    const auto field = [](const TableData& t, const char* name, const char* what) {
+        for (std::size_t i = 0; i < t.fields.size(); ++i)
+            if (equalsIgnoreCase(t.fields[i].name, name))
+                return i;
+        throw TableError("Il campo " + quoted(name) + " manca nel " + what);
+    };
+    const auto optionalField = [](const TableData& t,
+                                  const char* name) -> std::optional<std::size_t> {
+        for (std::size_t i = 0; i < t.fields.size(); ++i)
+            if (equalsIgnoreCase(t.fields[i].name, name))
+                return i;
+        return std::nullopt;
+    };
+    const auto mField = [&](const char* name) { return field(master, name, "database master"); };
+    const auto hField = [&](const char* name) { return field(history, name, "print database"); };
+    const auto& mf = master.fields;
+    const auto& hf = history.fields;
+    const std::size_t mId = mField("Id"), hId = hField("IdMaster");
+
+    // The history's copies of the master's codes, refreshed for the questions that stay
+    // (an edited list may move a question to another chapter or topic) and filled for
+    // new ones.
+    struct Copied {
+        std::size_t m, h;
+        enum Kind { Text, Integer, Boolean } kind;
+    };
+    const Copied copied[] = {{mField("Blocco"), hField("Blocco"), Copied::Text},
+                             {mField("Domanda"), hField("Domanda"), Copied::Integer},
+                             {mField("Risposta"), hField("Risposta"), Copied::Boolean},
+                             {mField("Capitolo"), hField("Capitolo"), Copied::Text},
+                             {mField("Indice"), hField("Indice"), Copied::Text},
+                             {mField("Difficolta"), hField("Difficolta"), Copied::Text}};
+    const auto copyValue = [&](const Copied& c, const std::vector<Value>& row) {
+        switch (c.kind) {
+            case Copied::Integer:
+                return integerToValue(hf[c.h], valueToInteger(mf[c.m], row[c.m]));
+            case Copied::Boolean:
+                return booleanToValue(hf[c.h], valueToBoolean(mf[c.m], row[c.m]));
+            case Copied::Text:
+                break;
+        }
+        return stringToValue(hf[c.h], textOf(mf[c.m], row[c.m]));
+    };
+
+    std::unordered_map<std::int64_t, std::size_t> masterRowOf;
+    masterRowOf.reserve(master.rows.size());
+    for (std::size_t r = 0; r < master.rows.size(); ++r)
+        masterRowOf.emplace(valueToInteger(mf[mId], master.rows[r][mId]), r);
+
+    HistoryAlignment result;
+    std::unordered_set<std::int64_t> historyIds;
+    std::vector<std::vector<Value>> kept;
+    kept.reserve(history.rows.size());
+    for (auto& row : history.rows) {
+        const std::int64_t id = valueToInteger(hf[hId], row[hId]);
+        const auto at = masterRowOf.find(id);
+        if (at == masterRowOf.end() || !historyIds.insert(id).second) {
+            ++result.dropped;
+            continue;
+        }
+        bool changed = false;
+        for (const Copied& c : copied) {
+            Value v = copyValue(c, master.rows[at->second]);
+            if (v != row[c.h]) {
+                row[c.h] = std::move(v);
+                changed = true;
+            }
+        }
+        result.updated += changed ? 1 : 0;
+        kept.push_back(std::move(row));
+    }
+
+    // New questions get a row as a new history gives them, in master order, after the
+    // rows already there.
+    const auto hRec = optionalField(history, "nRec");
+    std::int64_t nextRec = history.autoIncValue;
+    if (hRec && nextRec < 1) {
+        nextRec = 1;
+        for (const auto& row : kept)
+            if (!isNull(row[*hRec]))
+                nextRec = std::max(nextRec, valueToInteger(hf[*hRec], row[*hRec]) + 1);
+    }
+    for (const auto& row : master.rows) {
+        const std::int64_t id = valueToInteger(mf[mId], row[mId]);
+        if (!historyIds.insert(id).second)
+            continue;
+        std::vector<Value> fresh(hf.size());
+        if (hRec)
+            fresh[*hRec] = integerToValue(hf[*hRec], nextRec++);
+        fresh[hId] = integerToValue(hf[hId], id);
+        for (const Copied& c : copied)
+            fresh[c.h] = copyValue(c, row);
+        kept.push_back(std::move(fresh));
+        ++result.added;
+    }
+    history.rows = std::move(kept);
+    if (hRec)
+        history.autoIncValue = std::max(history.autoIncValue, nextRec);
     return result;
 }
 
@@ -570,95 +689,16 @@ bool QuestionData::AllineaPrintDb(const std::string& FileName) {
     if (!CdsPrint || !CdsPrint->Active() || !CdsMaster.Active())
         return false;
     try {
-        const TableData& master = CdsMaster.Data();
-        const auto mField = [&](const char* name) {
-            const auto i = CdsMaster.FindFieldIndex(name);
-            if (!i)
-                throw TableError("Il campo " + quoted(name) + " manca nel database master");
-            return *i;
-        };
-        const std::size_t mId = mField("Id");
-        std::unordered_set<std::int64_t> masterIds;
-        masterIds.reserve(master.rows.size());
-        for (const auto& row : master.rows) {
-            masterIds.insert(valueToInteger(master.fields[mId], row[mId]));
-        }
-
         CdsPrint->MergeChangeLog();
         TableData history = CdsPrint->Data();
-        const auto hField = [&](const char* name) {
-            const auto i = CdsPrint->FindFieldIndex(name);
-            if (!i)
-                throw TableError("Il campo " + quoted(name) + " manca nel print database");
-            return *i;
-        };
-        const std::size_t hId = hField("IdMaster");
-        std::unordered_set<std::int64_t> historyIds;
-        std::size_t dropped = 0;
-        std::vector<std::vector<Value>> kept;
-        kept.reserve(history.rows.size());
-        for (auto& row : history.rows) {
-            const std::int64_t id = valueToInteger(history.fields[hId], row[hId]);
-            if (!masterIds.count(id)) {
-                ++dropped;
-                continue;
-            }
-            historyIds.insert(id);
-            kept.push_back(std::move(row));
-        }
-
-        // New questions get a row as a new history gives them, in master order, after
-        // the rows already there.
-        const std::size_t mBlocco = mField("Blocco"), mDomanda = mField("Domanda"),
-                          mRisposta = mField("Risposta"), mCapitolo = mField("Capitolo"),
-                          mIndice = mField("Indice"), mDifficolta = mField("Difficolta");
-        const std::size_t hBlocco = hField("Blocco"), hDomanda = hField("Domanda"),
-                          hRisposta = hField("Risposta"), hCapitolo = hField("Capitolo"),
-                          hIndice = hField("Indice"), hDifficolta = hField("Difficolta");
-        const auto hRec = CdsPrint->FindFieldIndex("nRec");
-        std::int64_t nextRec = history.autoIncValue;
-        if (hRec && nextRec < 1) {
-            nextRec = 1;
-            for (const auto& row : kept) {
-                if (!isNull(row[*hRec])) {
-                    nextRec =
-                        std::max(nextRec, valueToInteger(history.fields[*hRec], row[*hRec]) + 1);
-                }
-            }
-        }
-        const auto& mf = master.fields;
-        const auto& hf = history.fields;
-        std::size_t added = 0;
-        for (const auto& row : master.rows) {
-            const std::int64_t id = valueToInteger(mf[mId], row[mId]);
-            if (!historyIds.insert(id).second)
-                continue;
-            std::vector<Value> fresh(hf.size());
-            if (hRec)
-                fresh[*hRec] = integerToValue(hf[*hRec], nextRec++);
-            fresh[hId] = integerToValue(hf[hId], id);
-            fresh[hBlocco] = stringToValue(hf[hBlocco], textOf(mf[mBlocco], row[mBlocco]));
-            fresh[hDomanda] =
-                integerToValue(hf[hDomanda], valueToInteger(mf[mDomanda], row[mDomanda]));
-            fresh[hRisposta] =
-                booleanToValue(hf[hRisposta], valueToBoolean(mf[mRisposta], row[mRisposta]));
-            fresh[hCapitolo] = stringToValue(hf[hCapitolo], textOf(mf[mCapitolo], row[mCapitolo]));
-            fresh[hIndice] = stringToValue(hf[hIndice], textOf(mf[mIndice], row[mIndice]));
-            fresh[hDifficolta] =
-                stringToValue(hf[hDifficolta], textOf(mf[mDifficolta], row[mDifficolta]));
-            kept.push_back(std::move(fresh));
-            ++added;
-        }
-        if (added == 0 && dropped == 0)
+        const HistoryAlignment a = alignHistoryWithMaster(CdsMaster.Data(), history);
+        if (!a.changed())
             return true;
-
-        history.rows = std::move(kept);
-        if (hRec)
-            history.autoIncValue = std::max(history.autoIncValue, nextRec);
         saveTableFile(FileName, history, formForFileName(FileName));
         rep_.trace("UDorvel/AllineaPrintDb - " + quoted(FileName) +
-                   " allineato al master: " + std::to_string(added) + " record aggiunti, " +
-                   std::to_string(dropped) + " record tolti.");
+                   " allineato al master: " + std::to_string(a.added) + " record aggiunti, " +
+                   std::to_string(a.dropped) + " record tolti" +
+                   (a.updated ? ", " + std::to_string(a.updated) + " record aggiornati." : "."));
         CdsPrint->LoadFromFile(FileName);
         CdsPrint->Open();
         CdsPrint->SetOnFilterRecord(printFilter);
