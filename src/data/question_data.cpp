@@ -20,12 +20,12 @@ namespace {
 constexpr int kMaxTopics = 1000;
 
 // Fields the program reads from every master.
-constexpr const char* kMasterFields[] = {"Id",     "Testo",    "Risposta",  "Figura",
-                                         "Libro1", "Libro2",   "Blocco",    "Domanda",
+constexpr const char* kMasterFields[] = {"Id",     "Testo",  "Risposta", "Figura",
+                                         "Libro1", "Libro2", "Blocco",   "Domanda",
                                          "Indice", "Capitolo", "Difficolta"};
 // Fields of the history that loading, counting, composition and resets rely on.
-constexpr const char* kHistoryFields[] = {"IdMaster",  "Capitolo", "Indice", "dtNormali",
-                                          "rsNormali", "dtEsame",  "rsEsame"};
+constexpr const char* kHistoryFields[] = {"IdMaster", "Capitolo", "Indice",  "dtNormali",
+                                          "rsNormali", "dtEsame", "rsEsame"};
 
 std::string quoted(std::string_view s) {
     std::string out = "\"";
@@ -34,8 +34,8 @@ std::string quoted(std::string_view s) {
     return out;
 }
 
-void requireFields(const Table& table, std::span<const char* const> names, std::string_view what,
-                   const std::string& file) {
+void requireFields(const Table& table, std::span<const char* const> names,
+                   std::string_view what, const std::string& file) {
     for (const char* name : names) {
         if (!table.FindFieldIndex(name)) {
             throw TableError("Il campo " + quoted(name) + " manca nel " + std::string(what) + " " +
@@ -53,14 +53,12 @@ std::string topicSection(int i) {
 // First `count` characters (code points) of a UTF-8 text.
 std::string firstChars(std::string_view text, std::size_t count) {
     std::size_t pos = 0;
-    for (std::size_t n = 0; n < count && pos < text.size(); ++n)
-        decodeUtf8(text, pos);
+    for (std::size_t n = 0; n < count && pos < text.size(); ++n) decodeUtf8(text, pos);
     return std::string(text.substr(0, pos));
 }
 
 bool textNotBlank(const Value& v) {
-    if (isNull(v))
-        return false;
+    if (isNull(v)) return false;
     if (const auto* s = std::get_if<std::string>(&v)) {
         return s->find_first_not_of(" \t\r\n") != std::string::npos;
     }
@@ -76,8 +74,7 @@ std::string textOf(const FieldDef& field, const Value& v) {
 }
 
 bool textEquals(const FieldDef& field, const Value& v, std::string_view code) {
-    if (const auto* s = std::get_if<std::string>(&v))
-        return *s == code;
+    if (const auto* s = std::get_if<std::string>(&v)) return *s == code;
     return textOf(field, v) == code;
 }
 
@@ -132,21 +129,18 @@ void TopicListModel::add(std::string line) {
 }
 
 void TopicListModel::select(std::size_t line, bool on) {
-    if (line < selected.size())
-        selected[line] = on;
+    if (line < selected.size()) selected[line] = on;
 }
 
 std::size_t TopicListModel::selectedCount() const {
     std::size_t n = 0;
-    for (bool s : selected)
-        n += s ? 1 : 0;
+    for (bool s : selected) n += s ? 1 : 0;
     return n;
 }
 
 std::string topicListLine(std::string_view title) {
     std::string line = firstChars(title, 45);
-    if (utf8Length(title) > 45)
-        line += "...";
+    if (utf8Length(title) > 45) line += "...";
     line.append(70, ' ');
     return line;
 }
@@ -163,16 +157,26 @@ std::vector<FieldDef> printHistoryFields() {
         d.size = size;
         return d;
     };
-    return {f("nRec", FieldType::AutoInc, 4),      f("IdMaster", FieldType::Integer, 4),
-            f("Blocco", FieldType::String, 5),     f("Domanda", FieldType::String, 2),
-            f("Risposta", FieldType::Boolean),     f("Capitolo", FieldType::String, 2),
-            f("Indice", FieldType::String, 3),     f("Difficolta", FieldType::String, 2),
-            f("Data", FieldType::String, 4),       f("Info", FieldType::String, 20),
-            f("dtNormali", FieldType::DateTime),   f("rsNormali", FieldType::Boolean),
-            f("dtDifficili", FieldType::DateTime), f("rsDifficili", FieldType::Boolean),
-            f("dtEsame", FieldType::DateTime),     f("rsEsame", FieldType::Boolean),
-            f("dtDubbie", FieldType::DateTime),    f("rsDubbie", FieldType::Boolean),
-            f("dtErrori", FieldType::DateTime),    f("rsErrori", FieldType::Boolean),
+    return {f("nRec", FieldType::AutoInc, 4),
+            f("IdMaster", FieldType::Integer, 4),
+            f("Blocco", FieldType::String, 5),
+            f("Domanda", FieldType::String, 2),
+            f("Risposta", FieldType::Boolean),
+            f("Capitolo", FieldType::String, 2),
+            f("Indice", FieldType::String, 3),
+            f("Difficolta", FieldType::String, 2),
+            f("Data", FieldType::String, 4),
+            f("Info", FieldType::String, 20),
+            f("dtNormali", FieldType::DateTime),
+            f("rsNormali", FieldType::Boolean),
+            f("dtDifficili", FieldType::DateTime),
+            f("rsDifficili", FieldType::Boolean),
+            f("dtEsame", FieldType::DateTime),
+            f("rsEsame", FieldType::Boolean),
+            f("dtDubbie", FieldType::DateTime),
+            f("rsDubbie", FieldType::Boolean),
+            f("dtErrori", FieldType::DateTime),
+            f("rsErrori", FieldType::Boolean),
             f("TagSk", FieldType::String, 4)};
 }
 
@@ -210,19 +214,17 @@ bool QuestionData::CaricaMaster(const std::string& FileName) {
             CdsMaster.Close();
         } catch (...) {
         }
-        rep_.error(1, "UDorvel/CaricaMaster - ",
-                   "Impossibile accedere al database master\r\nERRORE: ", e.what());
+        rep_.error(1, "UDorvel/CaricaMaster - ", "Impossibile accedere al database master\r\nERRORE: ",
+                   e.what());
         result = false;
     }
     return result;
 }
 
 int QuestionData::ContaRecordMaster(std::string_view Indice) {
-    if (!CdsMaster.Active())
-        return 0;
+    if (!CdsMaster.Active()) return 0;
     const auto idx = CdsMaster.FindFieldIndex("Indice");
-    if (!idx)
-        throw TableError("Il campo \"Indice\" manca nel database master");
+    if (!idx) throw TableError("Il campo \"Indice\" manca nel database master");
     const FieldDef& field = CdsMaster.Fields()[*idx];
     int count = 0;
     for (const auto& row : CdsMaster.Data().rows) {
@@ -234,12 +236,10 @@ int QuestionData::ContaRecordMaster(std::string_view Indice) {
 }
 
 int QuestionData::ContaRecordSvolti(std::string_view Indice) {
-    if (!CdsPrint || !CdsPrint->Active())
-        return 0;
+    if (!CdsPrint || !CdsPrint->Active()) return 0;
     const auto idx = CdsPrint->FindFieldIndex("Indice");
     const auto dt = CdsPrint->FindFieldIndex("dtNormali");
-    if (!idx || !dt)
-        throw TableError("Il print database non ha i campi \"Indice\" e \"dtNormali\"");
+    if (!idx || !dt) throw TableError("Il print database non ha i campi \"Indice\" e \"dtNormali\"");
     const FieldDef& field = CdsPrint->Fields()[*idx];
     int count = 0;
     for (const auto& row : CdsPrint->Data().rows) {
@@ -261,19 +261,16 @@ void QuestionData::countAllTopics(bool masterToo) {
     }
     if (masterToo && CdsMaster.Active()) {
         const auto idx = CdsMaster.FindFieldIndex("Indice");
-        if (!idx)
-            throw TableError("Il campo \"Indice\" manca nel database master");
+        if (!idx) throw TableError("Il campo \"Indice\" manca nel database master");
         const FieldDef& field = CdsMaster.Fields()[*idx];
         std::size_t n = 0;
         for (const auto& row : CdsMaster.Data().rows) {
             if (const auto* s = std::get_if<std::string>(&row[*idx])) {
-                if (auto it = totals.find(*s); it != totals.end())
-                    ++it->second;
+                if (auto it = totals.find(*s); it != totals.end()) ++it->second;
             } else if (auto it = totals.find(textOf(field, row[*idx])); it != totals.end()) {
                 ++it->second;
             }
-            if ((++n & 255) == 0)
-                pumpEventsThrottled();
+            if ((++n & 255) == 0) pumpEventsThrottled();
         }
     }
     if (CdsPrint && CdsPrint->Active()) {
@@ -290,13 +287,11 @@ void QuestionData::countAllTopics(bool masterToo) {
                     ++it->second;
                 }
             }
-            if ((++n & 255) == 0)
-                pumpEventsThrottled();
+            if ((++n & 255) == 0) pumpEventsThrottled();
         }
     }
     for (auto& t : Argomenti) {
-        if (masterToo)
-            t.RecordTotali = totals[t.Indice];
+        if (masterToo) t.RecordTotali = totals[t.Indice];
         t.RecordSvolti = printed[t.Indice];
     }
 }
@@ -381,10 +376,8 @@ bool QuestionData::CaricaArgomenti(const std::string& FileName, bool SoloContegg
 bool QuestionData::CaricaPrintDb(const std::string& FileName) {
     bool result = false;
     try {
-        if (!CdsPrint)
-            CdsPrint = std::make_unique<Table>();
-        if (CdsPrint->Active())
-            CdsPrint->Close();
+        if (!CdsPrint) CdsPrint = std::make_unique<Table>();
+        if (CdsPrint->Active()) CdsPrint->Close();
         if (platform_.fileExists(FileName)) {
             CdsPrint->LoadFromFile(FileName);
             requireFields(*CdsPrint, kHistoryFields, "print database", FileName);
@@ -425,17 +418,14 @@ bool QuestionData::CreaNuovoPrintDb(const std::string& FileName) {
     std::unique_ptr<Table> fresh;
     try {
         if (CdsPrint) {
-            if (CdsPrint->Active())
-                CdsPrint->EmptyDataSet();
+            if (CdsPrint->Active()) CdsPrint->EmptyDataSet();
             CdsPrint->SetFileName("");
             CdsPrint->Close();
             CdsPrint.reset();
-            if (platform_.fileExists(FileName))
-                platform_.removeFile(FileName);
+            if (platform_.fileExists(FileName)) platform_.removeFile(FileName);
         }
         fresh = std::make_unique<Table>();
-        for (const FieldDef& d : printHistoryFields())
-            fresh->FieldDefs().push_back(d);
+        for (const FieldDef& d : printHistoryFields()) fresh->FieldDefs().push_back(d);
         fresh->CreateDataSet();
         fresh->SetLogChanges(false);
 
@@ -495,17 +485,14 @@ bool QuestionData::CreaNuovoPrintDb(const std::string& FileName) {
     }
     // A history that could not be built is dropped without being written anywhere:
     // an empty history on disk would never be rebuilt from the master.
-    if (fresh)
-        fresh->Close();
-    if (!result && CdsPrint && !CdsPrint->Active())
-        CdsPrint.reset();
+    if (fresh) fresh->Close();
+    if (!result && CdsPrint && !CdsPrint->Active()) CdsPrint.reset();
     return result;
 }
 
 bool QuestionData::SavePrintDb(const std::string& FileName) {
     rep_.trace("UDorvel/SavePrintDb");
-    if (!CdsPrint || FileName.empty())
-        return false;
+    if (!CdsPrint || FileName.empty()) return false;
     try {
         CdsPrint->MergeChangeLog();
         CdsPrint->SaveToFile(FileName, formForFileName(FileName));
@@ -523,8 +510,7 @@ bool QuestionData::ResetArgomento(std::string_view Indice) {
 
 bool QuestionData::ResetArgomento(std::string_view Indice, const std::vector<int>& keepIdMaster) {
     rep_.trace("UDorvel/ResetArgomento (" + std::string(Indice) + ")");
-    if (!CdsPrint || !CdsPrint->Active())
-        return false;
+    if (!CdsPrint || !CdsPrint->Active()) return false;
     bool result = false;
     try {
         Table& t = *CdsPrint;
@@ -555,11 +541,9 @@ bool QuestionData::ResetArgomento(std::string_view Indice, const std::vector<int
 }
 
 bool QuestionData::ResetEsame() {
-    if (state_.currentCategory == mqNone)
-        return false;
+    if (state_.currentCategory == mqNone) return false;
     rep_.trace("UDorvel/ResetEsame", 3);
-    if (!CdsPrint || !CdsPrint->Active())
-        return false;
+    if (!CdsPrint || !CdsPrint->Active()) return false;
     bool result = false;
     try {
         Table& t = *CdsPrint;
@@ -575,9 +559,9 @@ bool QuestionData::ResetEsame() {
         });
         result = count > 0;
     } catch (const std::exception& e) {
-        rep_.error(
-            0, "UDorvel/ResetEsame - ",
-            "Impossibile resettare le schede tipo esame del print database\r\nERRORE: ", e.what());
+        rep_.error(0, "UDorvel/ResetEsame - ",
+                   "Impossibile resettare le schede tipo esame del print database\r\nERRORE: ",
+                   e.what());
         result = false;
     }
     return result;
