@@ -843,21 +843,6 @@ void writeCategoryData(const std::string& folder, const QuestionList& list) {
     }
 }
 
-data::HistoryAlignment alignHistoryFile(const std::string& folder, const QuestionList& list) {
-    const std::string file = folder + std::string(printHistoryFile(list.category));
-    if (!fs::exists(pathFromUtf8(file)))
-        return {};  // made from the master when the category is first opened
-    try {
-        data::TableData history = data::loadTableFile(file);
-        const data::HistoryAlignment a = data::alignHistoryWithMaster(list.master, history);
-        if (a.changed())
-            data::saveTableFile(file, history);
-        return a;
-    } catch (const std::exception& e) {
-        throw ImportError("Impossibile allineare lo storico di stampa " + file + ": " + e.what());
-    }
-}
-
 std::vector<TopicEntry> readTopicListFile(const std::string& file) {
     if (!fs::exists(pathFromUtf8(file)))
         throw ImportError("La lista argomenti " + file + " non esiste");

@@ -109,11 +109,6 @@ std::string formatReport(const QuestionList& list, std::size_t maxLines = 500);
 // written, the old master is put back. Throws ImportError naming the file.
 void writeCategoryData(const std::string& folder, const QuestionList& list);
 
-// Brings the category's print history file in folder, when there is one, in line with the
-// written master (marks of the questions still there kept by Id, rows of the questions
-// that left dropped) and saves it atomically. Throws ImportError naming the file.
-data::HistoryAlignment alignHistoryFile(const std::string& folder, const QuestionList& list);
-
 // Writes the category's master and topic list of folder as a list file (UTF-8 with BOM,
 // ";", CR LF) that readQuestionList reads back to the same master rows and topics. Returns
 // the number of questions written. Throws ImportError naming the file.

@@ -11,10 +11,12 @@
 #include <atomic>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "core/file_util.h"
 #include "core/program_state.h"
+#include "data/table_file.h"
 #include "settings/ini_file.h"
 #include "settings/settings_keys.h"
 
@@ -48,6 +50,49 @@ std::string pictureProblem(const std::string& source) {
         return "è troppo grande (" + std::to_string(size.width()) + " x " +
                std::to_string(size.height()) + " pixel)";
     return {};
+}
+
+void writeFigures(const ImportRequest& request, const importer::QuestionList& list,
+                  ImportOutcome& outcome) {
+    if (list.figures.empty())
+        return;
+    {
+        std::error_code ec;
+        fs::create_directories(pathFromUtf8(request.figuresFolder), ec);
+        if (!fs::is_directory(pathFromUtf8(request.figuresFolder)))
+            throw importer::ImportError("Impossibile creare la cartella delle figure " +
+                                        request.figuresFolder +
+                                        (ec ? ": " + ec.message() : std::string()));
+        // Decoding and encoding pictures is most of an import's time: two workers.
+        std::atomic<std::size_t> next{0};
+        std::atomic<std::size_t> written{0};
+        std::mutex failureMutex;
+        std::string failure;
+        const auto work = [&] {
+            for (std::size_t i; (i = next++) < list.figures.size();) {
+                {
+                    const std::lock_guard lock(failureMutex);
+                    if (!failure.empty())
+                        return;
+                }
+                const importer::FigureCopy& f = list.figures[i];
+                std::string why;
+                if (writeFigureAsBmp(f.source, request.figuresFolder + f.target, &why)) {
+                    ++written;
+                } else {
+                    const std::lock_guard lock(failureMutex);
+                    if (failure.empty())
+                        failure = why;
+                }
+            }
+        };
+        std::thread helper(work);
+        work();
+        helper.join();
+        outcome.figuresWritten = written;
+        if (!failure.empty())
+            throw importer::ImportError("Impossibile scrivere una figura: " + failure);
+    }
 }
 
 }  // namespace
@@ -118,45 +163,29 @@ ImportOutcome commitImport(const ImportRequest& request, const importer::Questio
         throw importer::ImportError("L'elenco " + list.fileName +
                                     " ha errori: non si scrive nulla");
     ImportOutcome outcome;
-    if (!list.figures.empty()) {
-        std::error_code ec;
-        fs::create_directories(pathFromUtf8(request.figuresFolder), ec);
-        if (!fs::is_directory(pathFromUtf8(request.figuresFolder)))
-            throw importer::ImportError("Impossibile creare la cartella delle figure " +
-                                        request.figuresFolder +
-                                        (ec ? ": " + ec.message() : std::string()));
-        // Decoding and encoding pictures is most of an import's time: two workers.
-        std::atomic<std::size_t> next{0};
-        std::atomic<std::size_t> written{0};
-        std::mutex failureMutex;
-        std::string failure;
-        const auto work = [&] {
-            for (std::size_t i; (i = next++) < list.figures.size();) {
-                {
-                    const std::lock_guard lock(failureMutex);
-                    if (!failure.empty())
-                        return;
-                }
-                const importer::FigureCopy& f = list.figures[i];
-                std::string why;
-                if (writeFigureAsBmp(f.source, request.figuresFolder + f.target, &why)) {
-                    ++written;
-                } else {
-                    const std::lock_guard lock(failureMutex);
-                    if (failure.empty())
-                        failure = why;
-                }
-            }
-        };
-        std::thread helper(work);
-        work();
-        helper.join();
-        outcome.figuresWritten = written;
-        if (!failure.empty())
-            throw importer::ImportError("Impossibile scrivere una figura: " + failure);
+    // The history is read before anything is written, so that a history that cannot be
+    // read leaves it alone rather than half an import behind.
+    const std::string historyFile = request.folder + std::string(printHistoryFile(list.category));
+    std::optional<data::TableData> history;
+    if (fs::exists(pathFromUtf8(historyFile))) {
+        try {
+            history = data::loadTableFile(historyFile);
+            outcome.history = data::alignHistoryWithMaster(list.master, *history);
+        } catch (const std::exception& e) {
+            history.reset();
+            outcome.history = {};
+            outcome.historyProblem = e.what();
+        }
     }
+    writeFigures(request, list, outcome);
     importer::writeCategoryData(request.folder, list);
-    outcome.history = importer::alignHistoryFile(request.folder, list);
+    if (history && outcome.history.changed()) {
+        try {
+            data::saveTableFile(historyFile, *history);
+        } catch (const std::exception& e) {
+            outcome.historyProblem = e.what();
+        }
+    }
     return outcome;
 }
 
@@ -172,6 +201,8 @@ std::string outcomeSummary(const importer::QuestionList& list, const ImportOutco
              std::to_string(outcome.history.dropped) + " tolte, " +
              std::to_string(outcome.history.updated) +
              " aggiornate (le marcature delle domande rimaste sono conservate).";
+    if (!outcome.historyProblem.empty())
+        s += " Lo storico di stampa non è stato toccato: " + outcome.historyProblem;
     return s;
 }
 

@@ -31,13 +31,18 @@ importer::QuestionList prepareImport(const ImportRequest& request);
 struct ImportOutcome {
     std::size_t figuresWritten = 0;
     data::HistoryAlignment history;
+    // Why the print history was left as it was (it cannot be read or written); the
+    // program brings it in line, or reports it, when it opens the category.
+    std::string historyProblem;
 };
 
 // Writes a list that prepareImport found without errors: the figures into the figures
-// folder as BMP files, then the master and the topic list, then the print history brought
-// in line with the new master. Every file is replaced atomically. Throws
-// importer::ImportError naming the file when one cannot be written (figures written
-// before then stay; the master, topic list and history are then the old ones).
+// folder as BMP files, then the master and the topic list, then the print history, when
+// there is one, brought in line with the new master (marks of the questions still there
+// kept by Id, rows of the questions that left dropped). Every file is replaced atomically.
+// Throws importer::ImportError naming the file when a figure, the master or the topic
+// list cannot be written (figures written before then stay; the master, topic list and
+// history are then the old ones).
 ImportOutcome commitImport(const ImportRequest& request, const importer::QuestionList& list);
 
 // "Importate N domande ..." for the end of an import.
