@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include "core/file_util.h"
 #include "core/program_state.h"
@@ -63,7 +64,6 @@ void writeFigures(const ImportRequest& request, const importer::QuestionList& li
             throw importer::ImportError("Impossibile creare la cartella delle figure " +
                                         request.figuresFolder +
                                         (ec ? ": " + ec.message() : std::string()));
-        // Decoding and encoding pictures is most of an import's time: two workers.
         std::atomic<std::size_t> next{0};
         std::atomic<std::size_t> written{0};
         std::mutex failureMutex;
@@ -86,9 +86,15 @@ void writeFigures(const ImportRequest& request, const importer::QuestionList& li
                 }
             }
         };
-        std::thread helper(work);
+        // Each figure waits for its own sync to disk: more workers than cores keep the
+        // disk busy while others decode.
+        std::vector<std::thread> helpers;
+        const std::size_t workers = std::min<std::size_t>(7, list.figures.size() - 1);
+        for (std::size_t w = 0; w < workers; ++w)
+            helpers.emplace_back(work);
         work();
-        helper.join();
+        for (std::thread& t : helpers)
+            t.join();
         outcome.figuresWritten = written;
         if (!failure.empty())
             throw importer::ImportError("Impossibile scrivere una figura: " + failure);
