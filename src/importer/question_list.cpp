@@ -591,6 +591,11 @@ private:
                         }
                     }
                 }
+                // A figure the program's figures folder already has is not missing.
+                for (const std::string& stem : figureStems(out_.category, f))
+                    found = found ||
+                            (!sources_.figuresFolder.empty() &&
+                             fs::exists(pathFromUtf8(sources_.figuresFolder + stem + ".bmp"), ec));
                 if (!found)
                     warning(lines[f].front(), -1,
                             "la figura " + quote(f) + " non si trova in " +
