@@ -681,8 +681,8 @@ bool QuestionData::AllineaPrintDb(const std::string& FileName) {
         saveTableFile(FileName, history, formForFileName(FileName));
         rep_.trace("UDorvel/AllineaPrintDb - " + quoted(FileName) +
                    " allineato al master: " + std::to_string(a.added) + " record aggiunti, " +
-                   std::to_string(a.dropped) + " record tolti" +
-                   (a.updated ? ", " + std::to_string(a.updated) + " record aggiornati." : "."));
+                   std::to_string(a.dropped) + " record tolti." +
+                   (a.updated ? " " + std::to_string(a.updated) + " record aggiornati." : ""));
         CdsPrint->LoadFromFile(FileName);
         CdsPrint->Open();
         CdsPrint->SetOnFilterRecord(printFilter);

@@ -158,6 +158,13 @@ TEST(QuestionImport, HistoryKeepsTheMarksOfTheQuestionsThatStay) {
         }
     data::saveTableFile(historyFile, history);
 
+    // A question moved to another chapter keeps its mark and follows in the history.
+    master.rows[2][9] = std::string("25");
+    data::TableData moved = history;
+    EXPECT_EQ(data::alignHistoryWithMaster(master, moved).updated, 1u);
+    EXPECT_EQ(std::get<std::string>(moved.rows[2][5]), "25");
+    EXPECT_TRUE(std::get<bool>(moved.rows[2][15]));
+
     writeList(550);  // questions 551..600 leave
     const print::ImportOutcome out = print::commitImport(r, print::prepareImport(r));
     EXPECT_EQ(out.history.dropped, 50u);
