@@ -41,19 +41,43 @@ ImportReportDialog::ImportReportDialog(const QString& title, const QString& repo
     layout->addWidget(buttons);
 }
 
+namespace {
+
+ImportDialogHooks* hooksOf(QWidget* window) {
+    if (!window)
+        return nullptr;
+    for (QObject* child : window->children())
+        if (auto* hooks = dynamic_cast<ImportDialogHooks*>(child))
+            return hooks;
+    return nullptr;
+}
+
+}  // namespace
+
 bool importQuestionsFromFile(QWidget* parent, TFormStampe& main, const ProgramState& state,
                              const data::QuestionData& data, QString csvFile) {
+    ImportDialogHooks* const hooks = hooksOf(parent);
     const TModalitaQuiz m = state.currentCategory;
     const QString title = QStringLiteral("Importa domande ") + qs(displayName(m));
+    const auto message = [&](QMessageBox::Icon icon, const QString& text) {
+        if (hooks && hooks->message) {
+            hooks->message(text);
+            return;
+        }
+        QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+        box.exec();
+    };
     if (!isWorkingCategory(m)) {
-        QMessageBox::information(parent, title,
-                                 QStringLiteral("Scegliere prima la categoria da importare."));
+        message(QMessageBox::Information,
+                QStringLiteral("Scegliere prima la categoria da importare."));
         return false;
     }
     if (csvFile.isEmpty())
-        csvFile = QFileDialog::getOpenFileName(
-            parent, title, QString(),
-            QStringLiteral("Elenchi CSV (*.csv *.txt);;Tutti i file (*)"));
+        csvFile = hooks && hooks->chooseFile
+                      ? hooks->chooseFile()
+                      : QFileDialog::getOpenFileName(
+                            parent, title, QString(),
+                            QStringLiteral("Elenchi CSV (*.csv *.txt);;Tutti i file (*)"));
     if (csvFile.isEmpty())
         return false;
 
@@ -71,7 +95,16 @@ bool importQuestionsFromFile(QWidget* parent, TFormStampe& main, const ProgramSt
         QApplication::restoreOverrideCursor();
     }
     ImportReportDialog dialog(title, qs(importer::formatReport(list)), list.ok(), parent);
-    if (dialog.exec() != QDialog::Accepted || !list.ok())
+    bool accepted = false;
+    if (hooks && hooks->answerReport) {
+        dialog.show();
+        hooks->answerReport(dialog);
+        accepted = dialog.result() == QDialog::Accepted;
+        dialog.hide();
+    } else {
+        accepted = dialog.exec() == QDialog::Accepted;
+    }
+    if (!accepted || !list.ok())
         return false;
 
     print::ImportOutcome outcome;
@@ -81,8 +114,8 @@ bool importQuestionsFromFile(QWidget* parent, TFormStampe& main, const ProgramSt
         QApplication::restoreOverrideCursor();
     } catch (const std::exception& e) {
         QApplication::restoreOverrideCursor();
-        QMessageBox::warning(
-            parent, title, QStringLiteral("Importazione non riuscita\r\nERRORE: ") + qs(e.what()));
+        message(QMessageBox::Warning,
+                QStringLiteral("Importazione non riuscita\nERRORE: ") + qs(e.what()));
         return false;
     }
     // The category is opened again on its new files, as when it is chosen.
@@ -91,9 +124,9 @@ bool importQuestionsFromFile(QWidget* parent, TFormStampe& main, const ProgramSt
     for (const data::TArgomento& a : data.Argomenti)
         counts += QStringLiteral("\n") + qs(data::topicCountLine(a.RecordSvolti, a.RecordTotali)) +
                   QStringLiteral("  ") + qs(a.Testo);
-    QMessageBox::information(parent, title,
-                             qs(print::outcomeSummary(list, outcome)) +
-                                 QStringLiteral("\n\nArgomenti (stampate/totali):") + counts);
+    message(QMessageBox::Information, qs(print::outcomeSummary(list, outcome)) +
+                                          QStringLiteral("\n\nArgomenti (stampate/totali):") +
+                                          counts);
     return true;
 }
 
