@@ -94,14 +94,20 @@ std::string_view firstLogicalLine(std::string_view text) {
 
 CsvText parseCsv(std::string_view text) {
     CsvText out;
-    // Skip leading blank lines to find the header.
+    // Skip leading blank lines (empty or only blanks) so that the separator is found from
+    // the header itself, not from a blank line above it.
     std::size_t pos = 0;
     int line = 1;
-    while (pos < text.size() && (text[pos] == '\r' || text[pos] == '\n')) {
-        if (text[pos] == '\n' ||
-            (text[pos] == '\r' && (pos + 1 >= text.size() || text[pos + 1] != '\n')))
-            ++line;
-        ++pos;
+    for (;;) {
+        std::size_t end = pos;
+        while (end < text.size() && (text[end] == ' ' || text[end] == '\t'))
+            ++end;
+        if (end >= text.size() || (text[end] != '\r' && text[end] != '\n'))
+            break;
+        if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
+            ++end;
+        pos = end + 1;
+        ++line;
     }
     const char sep = detectSeparator(firstLogicalLine(text.substr(pos)));
     out.separator = sep;

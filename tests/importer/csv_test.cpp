@@ -37,6 +37,11 @@ TEST(ParseCsv, FindsTheSeparatorFromTheHeader) {
     EXPECT_EQ(detectSeparator("Testo,Risposta,Capitolo"), ',');
     EXPECT_EQ(detectSeparator("\"Testo; lungo\",Risposta,Capitolo"), ',');
     EXPECT_EQ(parseCsv("a,b\n1,2\n").separator, ',');
+    // Blank lines above the header do not decide it.
+    const CsvText t = parseCsv("  \r\n\t\na,b\n1,2\n");
+    EXPECT_EQ(t.separator, ',');
+    EXPECT_EQ(t.header.line, 3);
+    EXPECT_EQ(t.header.fields, (std::vector<std::string>{"a", "b"}));
 }
 
 TEST(ParseCsv, QuotedFieldsHoldSeparatorsQuotesAndLineBreaks) {
