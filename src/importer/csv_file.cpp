@@ -55,17 +55,44 @@ std::optional<DecodedText> decodeListBytes(std::string_view bytes, std::string* 
     return out;
 }
 
+namespace {
+
+// Walks the header's line as the reader reads fields with either separator: a field is
+// quoted only when its first character is a double quote (a quote further on is text).
+// Counts the separators outside quotes; returns where the line ends (at its line break,
+// or the end of text).
+std::size_t scanHeaderLine(std::string_view text, std::size_t* semicolons, std::size_t* commas) {
+    bool quoted = false;
+    bool fieldStart = true;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"') {
+                if (i + 1 < text.size() && text[i + 1] == '"')
+                    ++i;
+                else
+                    quoted = false;
+            }
+            continue;
+        }
+        if (c == '\n' || c == '\r')
+            return i;
+        if (c == ';' || c == ',') {
+            ++*(c == ';' ? semicolons : commas);
+            fieldStart = true;
+            continue;
+        }
+        quoted = fieldStart && c == '"';
+        fieldStart = false;
+    }
+    return text.size();
+}
+
+}  // namespace
+
 char detectSeparator(std::string_view firstLine) {
     std::size_t semicolons = 0, commas = 0;
-    bool quoted = false;
-    for (char c : firstLine) {
-        if (c == '"')
-            quoted = !quoted;
-        else if (!quoted && c == ';')
-            ++semicolons;
-        else if (!quoted && c == ',')
-            ++commas;
-    }
+    scanHeaderLine(firstLine, &semicolons, &commas);
     return commas > semicolons ? ',' : ';';
 }
 
@@ -80,14 +107,8 @@ bool blankRecord(const CsvRecord& r) {
 
 // The first line of the text outside quotes (where the header is).
 std::string_view firstLogicalLine(std::string_view text) {
-    bool quoted = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '"')
-            quoted = !quoted;
-        else if (!quoted && (text[i] == '\n' || text[i] == '\r'))
-            return text.substr(0, i);
-    }
-    return text;
+    std::size_t semicolons = 0, commas = 0;
+    return text.substr(0, scanHeaderLine(text, &semicolons, &commas));
 }
 
 }  // namespace

@@ -37,6 +37,11 @@ TEST(ParseCsv, FindsTheSeparatorFromTheHeader) {
     EXPECT_EQ(detectSeparator("Testo,Risposta,Capitolo"), ',');
     EXPECT_EQ(detectSeparator("\"Testo; lungo\",Risposta,Capitolo"), ',');
     EXPECT_EQ(parseCsv("a,b\n1,2\n").separator, ',');
+    // A quote inside a header name is text, as the reader takes it: it opens no quoted
+    // part that would hide the separators of the line and reach into the next one.
+    const CsvText q = parseCsv("Cap\"itolo;Testo;Risposta\n\"uno, due\",V,01\n");
+    EXPECT_EQ(q.separator, ';');
+    EXPECT_EQ(q.header.fields, (std::vector<std::string>{"Cap\"itolo", "Testo", "Risposta"}));
     // Blank lines above the header do not decide it.
     const CsvText t = parseCsv("  \r\n\t\na,b\n1,2\n");
     EXPECT_EQ(t.separator, ',');
