@@ -86,8 +86,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const CsvText text = parseCsv(decoded->utf8);
     checkStructure(text);
-    if (!text.header.fields.empty()) {
-        // The records read, written again, read back to the same fields.
+    if (text.header.fields.size() >= 2) {
+        // The records read, written again, read back to the same fields. (A header of one
+        // field leaves the separator open, so the records may read otherwise.)
         std::string again = quotedLine(text.header.fields, text.separator) + "\r\n";
         for (const CsvRecord& r : text.records) {
             for (std::size_t i = 0; i < r.fields.size(); ++i) {

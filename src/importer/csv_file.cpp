@@ -57,46 +57,74 @@ std::optional<DecodedText> decodeListBytes(std::string_view bytes, std::string* 
 
 namespace {
 
-// Walks the header's line as the reader reads fields with either separator: a field is
-// quoted only when its first character is a double quote (a quote further on is text).
-// Counts the separators outside quotes; returns where the line ends (at its line break,
-// or the end of text).
-std::size_t scanHeaderLine(std::string_view text, std::size_t* semicolons, std::size_t* commas) {
-    bool quoted = false;
-    bool fieldStart = true;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"') {
-                if (i + 1 < text.size() && text[i + 1] == '"')
-                    ++i;
-                else
-                    quoted = false;
+bool lineBreakAt(std::string_view text, std::size_t pos) {
+    return text[pos] == '\n' ||
+           (text[pos] == '\r' && (pos + 1 >= text.size() || text[pos + 1] != '\n'));
+}
+
+// Reads one record from pos with separator sep, moving pos past its line break and line
+// past the lines it spans. Keeps at most maxFields fields. On a fault (an unclosed quote,
+// text after a closing quote) fills fault and faultLine and returns what was read.
+CsvRecord readRecord(std::string_view text, std::size_t& pos, int& line, char sep,
+                     std::size_t maxFields, std::optional<std::string>& fault, int& faultLine) {
+    CsvRecord rec;
+    rec.line = line;
+    std::string field;
+    for (;;) {
+        field.clear();
+        if (pos < text.size() && text[pos] == '"') {
+            const int openLine = line;
+            ++pos;
+            for (;;) {
+                if (pos >= text.size()) {
+                    fault = "le virgolette aperte alla riga " + std::to_string(openLine) +
+                            " non si chiudono";
+                    faultLine = openLine;
+                    return rec;
+                }
+                const char c = text[pos];
+                if (c == '"') {
+                    if (pos + 1 < text.size() && text[pos + 1] == '"') {
+                        field.push_back('"');
+                        pos += 2;
+                        continue;
+                    }
+                    ++pos;
+                    break;
+                }
+                if (lineBreakAt(text, pos))
+                    ++line;
+                field.push_back(c);
+                ++pos;
             }
+            // Blanks between the closing quote and the separator are tolerated.
+            while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
+                ++pos;
+            if (pos < text.size() && text[pos] != sep && text[pos] != '\r' && text[pos] != '\n') {
+                fault = "testo dopo le virgolette di chiusura alla riga " + std::to_string(line) +
+                        " (le virgolette in un campo vanno raddoppiate)";
+                faultLine = line;
+                return rec;
+            }
+        } else {
+            while (pos < text.size() && text[pos] != sep && text[pos] != '\r' && text[pos] != '\n')
+                field.push_back(text[pos++]);
+        }
+        ++rec.fieldCount;
+        if (rec.fields.size() < maxFields)
+            rec.fields.push_back(field);
+        if (pos < text.size() && text[pos] == sep) {
+            ++pos;
             continue;
         }
-        if (c == '\n' || c == '\r')
-            return i;
-        if (c == ';' || c == ',') {
-            ++*(c == ';' ? semicolons : commas);
-            fieldStart = true;
-            continue;
-        }
-        quoted = fieldStart && c == '"';
-        fieldStart = false;
+        if (pos < text.size() && text[pos] == '\r')
+            ++pos;
+        if (pos < text.size() && text[pos] == '\n')
+            ++pos;
+        ++line;
+        return rec;
     }
-    return text.size();
 }
-
-}  // namespace
-
-char detectSeparator(std::string_view firstLine) {
-    std::size_t semicolons = 0, commas = 0;
-    scanHeaderLine(firstLine, &semicolons, &commas);
-    return commas > semicolons ? ',' : ';';
-}
-
-namespace {
 
 bool blankRecord(const CsvRecord& r) {
     for (const std::string& f : r.fields)
@@ -105,99 +133,46 @@ bool blankRecord(const CsvRecord& r) {
     return true;
 }
 
-// The first line of the text outside quotes (where the header is).
-std::string_view firstLogicalLine(std::string_view text) {
-    std::size_t semicolons = 0, commas = 0;
-    return text.substr(0, scanHeaderLine(text, &semicolons, &commas));
+// The number of fields of the header that reading text from pos with sep finds (the
+// first record that is not blank, as parseCsv takes it); 0 when it cannot be read.
+std::size_t headerFields(std::string_view text, std::size_t pos, int line, char sep) {
+    std::optional<std::string> fault;
+    int faultLine = 0;
+    while (pos < text.size()) {
+        const CsvRecord rec = readRecord(text, pos, line, sep, kMaxColumns, fault, faultLine);
+        if (fault)
+            return 0;
+        if (!blankRecord(rec) || rec.fieldCount > 1)
+            return rec.fieldCount;
+    }
+    return 0;
+}
+
+// The separator the header read from pos splits into more fields, ";" on a tie: the same
+// reading that parseCsv then does, so that quotes count where the reader takes them.
+char separatorFrom(std::string_view text, std::size_t pos, int line) {
+    return headerFields(text, pos, line, ',') > headerFields(text, pos, line, ';') ? ',' : ';';
 }
 
 }  // namespace
 
+char detectSeparator(std::string_view firstLine) {
+    return separatorFrom(firstLine, 0, 1);
+}
+
 CsvText parseCsv(std::string_view text) {
     CsvText out;
-    // Skip leading blank lines (empty or only blanks) so that the separator is found from
-    // the header itself, not from a blank line above it.
     std::size_t pos = 0;
     int line = 1;
-    for (;;) {
-        std::size_t end = pos;
-        while (end < text.size() && (text[end] == ' ' || text[end] == '\t'))
-            ++end;
-        if (end >= text.size() || (text[end] != '\r' && text[end] != '\n'))
-            break;
-        if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
-            ++end;
-        pos = end + 1;
-        ++line;
-    }
-    const char sep = detectSeparator(firstLogicalLine(text.substr(pos)));
-    out.separator = sep;
+    out.separator = separatorFrom(text, pos, line);
+    const char sep = out.separator;
 
     bool haveHeader = false;
     std::size_t maxFields = kMaxColumns;
     while (pos < text.size()) {
-        CsvRecord rec;
-        rec.line = line;
-        std::string field;
-        bool endOfRecord = false;
-        while (!endOfRecord) {
-            field.clear();
-            if (pos < text.size() && text[pos] == '"') {
-                const int openLine = line;
-                ++pos;
-                for (;;) {
-                    if (pos >= text.size()) {
-                        out.fault = "le virgolette aperte alla riga " + std::to_string(openLine) +
-                                    " non si chiudono";
-                        out.faultLine = openLine;
-                        return out;
-                    }
-                    const char c = text[pos];
-                    if (c == '"') {
-                        if (pos + 1 < text.size() && text[pos + 1] == '"') {
-                            field.push_back('"');
-                            pos += 2;
-                            continue;
-                        }
-                        ++pos;
-                        break;
-                    }
-                    if (c == '\n' ||
-                        (c == '\r' && (pos + 1 >= text.size() || text[pos + 1] != '\n')))
-                        ++line;
-                    field.push_back(c);
-                    ++pos;
-                }
-                // Blanks between the closing quote and the separator are tolerated.
-                while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
-                    ++pos;
-                if (pos < text.size() && text[pos] != sep && text[pos] != '\r' &&
-                    text[pos] != '\n') {
-                    out.fault = "testo dopo le virgolette di chiusura alla riga " +
-                                std::to_string(line) +
-                                " (le virgolette in un campo vanno raddoppiate)";
-                    out.faultLine = line;
-                    return out;
-                }
-            } else {
-                while (pos < text.size() && text[pos] != sep && text[pos] != '\r' &&
-                       text[pos] != '\n')
-                    field.push_back(text[pos++]);
-            }
-            ++rec.fieldCount;
-            if (rec.fields.size() < maxFields)
-                rec.fields.push_back(field);
-            if (pos < text.size() && text[pos] == sep) {
-                ++pos;
-            } else {
-                endOfRecord = true;
-                if (pos < text.size() && text[pos] == '\r')
-                    ++pos;
-                if (pos < text.size() && text[pos] == '\n')
-                    ++pos;
-                ++line;
-            }
-        }
+        CsvRecord rec = readRecord(text, pos, line, sep, maxFields, out.fault, out.faultLine);
+        if (out.fault)
+            return out;
         if (blankRecord(rec) && rec.fieldCount <= 1)
             continue;
         if (!haveHeader) {
