@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -566,99 +567,122 @@ bool QuestionData::ResetEsame() {
     return result;
 }
 
+HistoryAlignment alignHistoryWithMaster(const TableData& master, TableData& history) {
+    const auto field = [](const TableData& t, const char* name, const char* what) {
+        for (std::size_t i = 0; i < t.fields.size(); ++i)
+            if (equalsIgnoreCase(t.fields[i].name, name))
+                return i;
+        throw TableError("Il campo " + quoted(name) + " manca nel " + what);
+    };
+    const auto optionalField = [](const TableData& t,
+                                  const char* name) -> std::optional<std::size_t> {
+        for (std::size_t i = 0; i < t.fields.size(); ++i)
+            if (equalsIgnoreCase(t.fields[i].name, name))
+                return i;
+        return std::nullopt;
+    };
+    const auto mField = [&](const char* name) { return field(master, name, "database master"); };
+    const auto hField = [&](const char* name) { return field(history, name, "print database"); };
+    const auto& mf = master.fields;
+    const auto& hf = history.fields;
+    const std::size_t mId = mField("Id"), hId = hField("IdMaster");
+
+    // The history's copies of the master's codes, refreshed for the questions that stay
+    // (an edited list may move a question to another chapter or topic) and filled for
+    // new ones.
+    struct Copied {
+        std::size_t m, h;
+        enum Kind { Text, Integer, Boolean } kind;
+    };
+    const Copied copied[] = {{mField("Blocco"), hField("Blocco"), Copied::Text},
+                             {mField("Domanda"), hField("Domanda"), Copied::Integer},
+                             {mField("Risposta"), hField("Risposta"), Copied::Boolean},
+                             {mField("Capitolo"), hField("Capitolo"), Copied::Text},
+                             {mField("Indice"), hField("Indice"), Copied::Text},
+                             {mField("Difficolta"), hField("Difficolta"), Copied::Text}};
+    const auto copyValue = [&](const Copied& c, const std::vector<Value>& row) {
+        switch (c.kind) {
+            case Copied::Integer:
+                return integerToValue(hf[c.h], valueToInteger(mf[c.m], row[c.m]));
+            case Copied::Boolean:
+                return booleanToValue(hf[c.h], valueToBoolean(mf[c.m], row[c.m]));
+            case Copied::Text:
+                break;
+        }
+        return stringToValue(hf[c.h], textOf(mf[c.m], row[c.m]));
+    };
+
+    std::unordered_map<std::int64_t, std::size_t> masterRowOf;
+    masterRowOf.reserve(master.rows.size());
+    for (std::size_t r = 0; r < master.rows.size(); ++r)
+        masterRowOf.emplace(valueToInteger(mf[mId], master.rows[r][mId]), r);
+
+    HistoryAlignment result;
+    std::unordered_set<std::int64_t> historyIds;
+    std::vector<std::vector<Value>> kept;
+    kept.reserve(history.rows.size());
+    for (auto& row : history.rows) {
+        const std::int64_t id = valueToInteger(hf[hId], row[hId]);
+        const auto at = masterRowOf.find(id);
+        if (at == masterRowOf.end() || !historyIds.insert(id).second) {
+            ++result.dropped;
+            continue;
+        }
+        bool changed = false;
+        for (const Copied& c : copied) {
+            Value v = copyValue(c, master.rows[at->second]);
+            if (v != row[c.h]) {
+                row[c.h] = std::move(v);
+                changed = true;
+            }
+        }
+        result.updated += changed ? 1 : 0;
+        kept.push_back(std::move(row));
+    }
+
+    // New questions get a row as a new history gives them, in master order, after the
+    // rows already there.
+    const auto hRec = optionalField(history, "nRec");
+    std::int64_t nextRec = history.autoIncValue;
+    if (hRec && nextRec < 1) {
+        nextRec = 1;
+        for (const auto& row : kept)
+            if (!isNull(row[*hRec]))
+                nextRec = std::max(nextRec, valueToInteger(hf[*hRec], row[*hRec]) + 1);
+    }
+    for (const auto& row : master.rows) {
+        const std::int64_t id = valueToInteger(mf[mId], row[mId]);
+        if (!historyIds.insert(id).second)
+            continue;
+        std::vector<Value> fresh(hf.size());
+        if (hRec)
+            fresh[*hRec] = integerToValue(hf[*hRec], nextRec++);
+        fresh[hId] = integerToValue(hf[hId], id);
+        for (const Copied& c : copied)
+            fresh[c.h] = copyValue(c, row);
+        kept.push_back(std::move(fresh));
+        ++result.added;
+    }
+    history.rows = std::move(kept);
+    if (hRec)
+        history.autoIncValue = std::max(history.autoIncValue, nextRec);
+    return result;
+}
+
 bool QuestionData::AllineaPrintDb(const std::string& FileName) {
     if (!CdsPrint || !CdsPrint->Active() || !CdsMaster.Active())
         return false;
     try {
-        const TableData& master = CdsMaster.Data();
-        const auto mField = [&](const char* name) {
-            const auto i = CdsMaster.FindFieldIndex(name);
-            if (!i)
-                throw TableError("Il campo " + quoted(name) + " manca nel database master");
-            return *i;
-        };
-        const std::size_t mId = mField("Id");
-        std::unordered_set<std::int64_t> masterIds;
-        masterIds.reserve(master.rows.size());
-        for (const auto& row : master.rows) {
-            masterIds.insert(valueToInteger(master.fields[mId], row[mId]));
-        }
-
         CdsPrint->MergeChangeLog();
         TableData history = CdsPrint->Data();
-        const auto hField = [&](const char* name) {
-            const auto i = CdsPrint->FindFieldIndex(name);
-            if (!i)
-                throw TableError("Il campo " + quoted(name) + " manca nel print database");
-            return *i;
-        };
-        const std::size_t hId = hField("IdMaster");
-        std::unordered_set<std::int64_t> historyIds;
-        std::size_t dropped = 0;
-        std::vector<std::vector<Value>> kept;
-        kept.reserve(history.rows.size());
-        for (auto& row : history.rows) {
-            const std::int64_t id = valueToInteger(history.fields[hId], row[hId]);
-            if (!masterIds.count(id)) {
-                ++dropped;
-                continue;
-            }
-            historyIds.insert(id);
-            kept.push_back(std::move(row));
-        }
-
-        // New questions get a row as a new history gives them, in master order, after
-        // the rows already there.
-        const std::size_t mBlocco = mField("Blocco"), mDomanda = mField("Domanda"),
-                          mRisposta = mField("Risposta"), mCapitolo = mField("Capitolo"),
-                          mIndice = mField("Indice"), mDifficolta = mField("Difficolta");
-        const std::size_t hBlocco = hField("Blocco"), hDomanda = hField("Domanda"),
-                          hRisposta = hField("Risposta"), hCapitolo = hField("Capitolo"),
-                          hIndice = hField("Indice"), hDifficolta = hField("Difficolta");
-        const auto hRec = CdsPrint->FindFieldIndex("nRec");
-        std::int64_t nextRec = history.autoIncValue;
-        if (hRec && nextRec < 1) {
-            nextRec = 1;
-            for (const auto& row : kept) {
-                if (!isNull(row[*hRec])) {
-                    nextRec =
-                        std::max(nextRec, valueToInteger(history.fields[*hRec], row[*hRec]) + 1);
-                }
-            }
-        }
-        const auto& mf = master.fields;
-        const auto& hf = history.fields;
-        std::size_t added = 0;
-        for (const auto& row : master.rows) {
-            const std::int64_t id = valueToInteger(mf[mId], row[mId]);
-            if (!historyIds.insert(id).second)
-                continue;
-            std::vector<Value> fresh(hf.size());
-            if (hRec)
-                fresh[*hRec] = integerToValue(hf[*hRec], nextRec++);
-            fresh[hId] = integerToValue(hf[hId], id);
-            fresh[hBlocco] = stringToValue(hf[hBlocco], textOf(mf[mBlocco], row[mBlocco]));
-            fresh[hDomanda] =
-                integerToValue(hf[hDomanda], valueToInteger(mf[mDomanda], row[mDomanda]));
-            fresh[hRisposta] =
-                booleanToValue(hf[hRisposta], valueToBoolean(mf[mRisposta], row[mRisposta]));
-            fresh[hCapitolo] = stringToValue(hf[hCapitolo], textOf(mf[mCapitolo], row[mCapitolo]));
-            fresh[hIndice] = stringToValue(hf[hIndice], textOf(mf[mIndice], row[mIndice]));
-            fresh[hDifficolta] =
-                stringToValue(hf[hDifficolta], textOf(mf[mDifficolta], row[mDifficolta]));
-            kept.push_back(std::move(fresh));
-            ++added;
-        }
-        if (added == 0 && dropped == 0)
+        const HistoryAlignment a = alignHistoryWithMaster(CdsMaster.Data(), history);
+        if (!a.changed())
             return true;
-
-        history.rows = std::move(kept);
-        if (hRec)
-            history.autoIncValue = std::max(history.autoIncValue, nextRec);
         saveTableFile(FileName, history, formForFileName(FileName));
         rep_.trace("UDorvel/AllineaPrintDb - " + quoted(FileName) +
-                   " allineato al master: " + std::to_string(added) + " record aggiunti, " +
-                   std::to_string(dropped) + " record tolti.");
+                   " allineato al master: " + std::to_string(a.added) + " record aggiunti, " +
+                   std::to_string(a.dropped) + " record tolti." +
+                   (a.updated ? " " + std::to_string(a.updated) + " record aggiornati." : ""));
         CdsPrint->LoadFromFile(FileName);
         CdsPrint->Open();
         CdsPrint->SetOnFilterRecord(printFilter);

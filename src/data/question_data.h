@@ -48,13 +48,25 @@ std::string topicCountLine(int printed, int total);
 // Field definitions of a new print history, in file order.
 std::vector<FieldDef> printHistoryFields();
 
+// What bringing a print history in line with its master changed.
+struct HistoryAlignment {
+    std::size_t added = 0;    // rows made for master questions the history lacked
+    std::size_t dropped = 0;  // rows of questions the master no longer has (or repeated)
+    std::size_t updated = 0;  // kept rows whose copied codes followed a changed master
+    bool changed() const { return added + dropped + updated > 0; }
+};
+// Brings history rows in line with a master, matched by Id = IdMaster: the marks of the
+// questions still there are kept, with Blocco, Domanda, Risposta, Capitolo, Indice and
+// Difficolta copied again from the master; rows of questions that left are dropped; new
+// questions get unmarked rows at the end. Throws TableError when a field is missing.
+HistoryAlignment alignHistoryWithMaster(const TableData& master, TableData& history);
+
 // The question data of the current category: master table, print history, topic list
 // and the two topic list boxes, with the routines that load, count, create, save and
 // reset them. One object per program; composition and printing refer to it.
 class QuestionData {
 public:
-    QuestionData(const Reporting& reporting, PlatformServices& platform,
-                 const ProgramState& state);
+    QuestionData(const Reporting& reporting, PlatformServices& platform, const ProgramState& state);
     ~QuestionData();
     QuestionData(const QuestionData&) = delete;
     QuestionData& operator=(const QuestionData&) = delete;

@@ -12,6 +12,7 @@
 #include "settings/ini_file.h"
 #include "ui/fonts.h"
 #include "ui/form_stampe.h"
+#include "ui/import_dialog.h"
 #include "ui/widget_util.h"
 #include "ui/window_decoration.h"
 #include "ui/window_interaction.h"
@@ -221,6 +222,11 @@ void TFormOpzioni::buildAvanzate(QWidget* tab) {
     p.setColor(QPalette::WindowText, kRestingLink);
     ripristina_->setPalette(p);
     ripristina_->installEventFilter(this);
+    auto* importa = button(QStringLiteral("BtImportaDomande"),
+                           QStringLiteral("Importa domande da file..."), group,
+                           QRect(16, 246, 230, 28));
+    connect(importa, &QPushButton::clicked, this,
+            [this] { importQuestionsFromFile(this, main_, state_, data_); });
 }
 
 QCheckBox* TFormOpzioni::check(bool Switches::*member) const {
