@@ -250,7 +250,7 @@ TEST_F(XmlIniTest, ValuesXml10CannotHold_AreRefusedNamingTheFileAndTheStoreStays
     writeTopicList();
     {
         TXmlIni ini(path);
-        for (const std::string bad :
+        for (const std::string& bad :
              {std::string("a\x01b"), std::string("\x1b[0m"), std::string("fine\xef\xbf\xbf"),
               std::string("caff\xe8"), std::string("\x7f\x0b")}) {
             try {
