@@ -4,6 +4,9 @@ add_library(vexora_options INTERFACE)
 target_compile_features(vexora_options INTERFACE cxx_std_20)
 set(CMAKE_CXX_EXTENSIONS OFF)
 target_compile_options(vexora_options INTERFACE -Wall -Wextra -Wpedantic)
+if(VEXORA_WERROR)
+  target_compile_options(vexora_options INTERFACE -Werror)
+endif()
 target_compile_definitions(vexora_options INTERFACE
   VEXORA_VERSION="${PROJECT_VERSION}"
   VEXORA_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
