@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-wine fonts-liberation2 poppler-utils
   xvfb xauth time
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()
