@@ -4,6 +4,17 @@ add_library(vexora_options INTERFACE)
 target_compile_features(vexora_options INTERFACE cxx_std_20)
 set(CMAKE_CXX_EXTENSIONS OFF)
 target_compile_options(vexora_options INTERFACE -Wall -Wextra -Wpedantic)
+if(VEXORA_WERROR)
+  target_compile_options(vexora_options INTERFACE -Werror)
+endif()
+# Release optimises at -O2, like RelWithDebInfo and the Windows cross-build: at -O3 GCC 12
+# takes the standard library's own string concatenations for overlapping copies
+# (-Wrestrict false positives), and the build is to be free of warnings. A value given on
+# the command line stays.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_FLAGS_RELEASE STREQUAL "-O3 -DNDEBUG")
+  set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING
+      "Flags used by the CXX compiler during RELEASE builds." FORCE)
+endif()
 target_compile_definitions(vexora_options INTERFACE
   VEXORA_VERSION="${PROJECT_VERSION}"
   VEXORA_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}

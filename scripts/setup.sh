@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-wine fonts-liberation2 poppler-utils
   xvfb xauth time openbox libxcb1-dev qt6-translations-l10n
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

@@ -110,6 +110,7 @@ int runWindowProgram(int argc, char** argv) {
                               QString::fromStdString(lock.refusalMessage()));
         return 1;
     }
+    lock.removeLeftoverTemporaries();
     Program program(folder);
     app.setExceptionHandler([&program](const std::string& m) { program.AppEventsException(m); });
     program.mainWindow().show();

@@ -28,9 +28,27 @@ void setError(std::string* error, std::string text) {
 std::string temporaryNameBeside(const std::string& path) {
     std::random_device rd;
     char suffix[16];
+    // saveTargetOfTemporary recognises this form.
     std::snprintf(suffix, sizeof suffix, ".%08x.tmp", rd());
     return path + suffix;
 }
+
+}  // namespace
+
+std::optional<std::string_view> saveTargetOfTemporary(std::string_view fileName) {
+    constexpr std::size_t kSuffix = 1 + 8 + 4;  // ".%08x.tmp"
+    if (fileName.size() <= kSuffix || fileName.substr(fileName.size() - 4) != ".tmp" ||
+        fileName[fileName.size() - kSuffix] != '.')
+        return std::nullopt;
+    for (std::size_t i = fileName.size() - kSuffix + 1; i < fileName.size() - 4; ++i) {
+        const char c = fileName[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return std::nullopt;
+    }
+    return fileName.substr(0, fileName.size() - kSuffix);
+}
+
+namespace {
 
 #ifdef _WIN32
 // The system's text for a Windows error code, as UTF-8 without the trailing line end.

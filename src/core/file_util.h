@@ -55,6 +55,11 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes,
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* error,
                          SaveSteps& steps);
 
+// The file a save's temporary file name stands for: "NQP2016.QXD" for
+// "NQP2016.QXD.0a1b2c3d.tmp" (the target's name, a dot, eight lower-case hexadecimal
+// digits, ".tmp"); nullopt for any other name.
+std::optional<std::string_view> saveTargetOfTemporary(std::string_view fileName);
+
 // Copies a file over another one (created when missing), atomically as above; false
 // when it cannot. Files larger than maxBytes are not copied.
 bool copyFileReplacing(const std::string& from, const std::string& to,

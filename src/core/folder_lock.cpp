@@ -1,7 +1,10 @@
 #include "core/folder_lock.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 
 #include "core/file_util.h"
 #include "core/platform.h"
@@ -32,6 +35,30 @@ constexpr DWORD kLockedByteLow = 0x40000000;
 #endif
 
 }  // namespace
+
+std::vector<std::string> FolderLock::removeLeftoverTemporaries() const {
+    std::vector<std::string> removed;
+    if (!held())
+        return removed;
+    // What the program saves into its folder, by extension.
+    static constexpr std::string_view kSaved[] = {".qxd", ".ini", ".xml", ".xmb",
+                                                  ".pdf", ".txt", ".rav"};
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(pathFromUtf8(folder_), ec)) {
+        const std::string name = utf8FromPath(entry.path().filename());
+        const auto target = saveTargetOfTemporary(name);
+        if (!target || target->size() < 5 || !entry.is_regular_file(ec))
+            continue;
+        std::string ext(target->substr(target->size() - 4));
+        for (char& c : ext)
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        if (std::find(std::begin(kSaved), std::end(kSaved), ext) == std::end(kSaved))
+            continue;
+        if (std::filesystem::remove(entry.path(), ec))
+            removed.push_back(name);
+    }
+    return removed;
+}
 
 std::string folderInUseMessage(std::string_view folder, long holderProcess) {
     std::string text = "Vexora \u00e8 gi\u00e0 in uso su questa cartella: ";

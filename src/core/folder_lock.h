@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vexora {
 
@@ -34,6 +35,12 @@ public:
     long holderProcess() const { return holder_; }
     // The system's reason when Unavailable.
     const std::string& detail() const { return detail_; }
+
+    // Removes the temporary files that saves killed mid-way (a crash, a power cut) left in
+    // the folder: only names of the program's own saves (saveTargetOfTemporary of a
+    // settings, table, XML, PDF, text or template file), and only while this object holds
+    // the lock, so no save of a running program can be hit. The names removed.
+    std::vector<std::string> removeLeftoverTemporaries() const;
 
     // The message for the user of a program that found the folder InUse.
     std::string refusalMessage() const;

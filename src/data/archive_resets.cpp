@@ -12,6 +12,13 @@
 namespace vexora::data {
 namespace {
 
+// A counter field after its reset shows "1". Filled by count and character: GCC 12 takes
+// the assignment of the literal, inlined into the resets, for an overlapping copy
+// (-Wrestrict, a false positive at -O3).
+void showCounterReset(std::optional<std::string>& counterText) {
+    counterText.emplace(1, '1');
+}
+
 const char* outcomeText(bool outcome) {
     return outcome ? "True" : "False";
 }
@@ -99,7 +106,7 @@ ResetResult ArchiveResets::BtResetPrArg() {
     log("TFormOpzioni.BtResetPrArgClick (Reset Num. progressivo Argomento " + name() + ")");
     if (categoryCurrent()) {
         state_.counter(state_.currentCategory, tdsArgomento) = 1;
-        result.topicCounterText = "1";
+        showCounterReset(result.topicCounterText);
         saveCounters(result);
         result.outcome = true;
     }
@@ -113,7 +120,7 @@ ResetResult ArchiveResets::BtResetPrEsa() {
     log("TFormOpzioni.BtResetPrEsaABClick (Reset Num. progressivo Esame " + name() + ")");
     if (categoryCurrent()) {
         state_.counter(state_.currentCategory, tdsEsame) = 1;
-        result.examCounterText = "1";
+        showCounterReset(result.examCounterText);
         saveCounters(result);
         result.outcome = true;
     }
@@ -143,7 +150,7 @@ ResetResult ArchiveResets::BtResetDbArg() {
     if (outcome) {
         if (categoryCurrent()) {
             state_.counter(state_.currentCategory, tdsArgomento) = 1;
-            result.topicCounterText = "1";
+            showCounterReset(result.topicCounterText);
             saveCounters(result);
             recount(result);
         } else {
@@ -166,7 +173,7 @@ ResetResult ArchiveResets::BtResetDbEsa() {
     if (outcome) {
         if (categoryCurrent()) {
             state_.counter(state_.currentCategory, tdsEsame) = 1;
-            result.examCounterText = "1";
+            showCounterReset(result.examCounterText);
             saveCounters(result);
         } else {
             outcome = false;
@@ -242,8 +249,8 @@ ResetResult ArchiveResets::BtFullReset(const std::function<void(bool enabled)>& 
         if (categoryCurrent()) {
             state_.counter(state_.currentCategory, tdsArgomento) = 1;
             state_.counter(state_.currentCategory, tdsEsame) = 1;
-            result.topicCounterText = "1";
-            result.examCounterText = "1";
+            showCounterReset(result.topicCounterText);
+            showCounterReset(result.examCounterText);
             saveCounters(result);
         } else {
             outcome = false;

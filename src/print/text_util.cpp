@@ -55,7 +55,10 @@ std::string PadValue(long long value, int width, char fill, bool alignRight) {
 std::string keyTextLine(const compose::TCorrettPrint& entry, int position) {
     std::string line = entry.Scheda;
     line += " | ";
-    line += PadValue(std::to_string(entry.IdMaster) + "/" + entry.BlkDom, 13, ' ', true);
+    // The column is 13 wide, but a longer entry (six-digit ids of the ministerial data)
+    // is written whole: cut, it would name another question.
+    const std::string question = std::to_string(entry.IdMaster) + "/" + entry.BlkDom;
+    line += PadValue(question, std::max(13, static_cast<int>(utf8Length(question))), ' ', true);
     line += " | ";
     line += PadValue(position, 2, '0', true);
     line += " | ";

@@ -22,7 +22,8 @@ std::string withoutFirstTab(std::string_view text);
 std::string PadValue(std::string_view value, int width, char fill, bool alignRight);
 std::string PadValue(long long value, int width, char fill, bool alignRight);
 
-// One line of the answer-key text: Scheda | IdMaster/BlkDom in 13 | position in 2 | Risposta.
+// One line of the answer-key text: Scheda | IdMaster/BlkDom in 13 (a longer one whole) |
+// position in 2 | Risposta.
 std::string keyTextLine(const compose::TCorrettPrint& entry, int position);
 
 // Entry that closes every block of the answer-key text.

@@ -1,6 +1,7 @@
 #include "settings/xml_ini.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <pugixml.hpp>
@@ -156,6 +157,30 @@ std::string toWindows1252(std::string_view utf8) {
         }
     }
     return out;
+}
+
+// The first character of a value that no XML 1.0 document can hold (C0 controls other
+// than tab, line feed and carriage return, U+FFFE, U+FFFF) or a malformed UTF-8 byte, as
+// "U+0001" or "il byte 0xFF"; empty when every character can be written.
+std::string unwritableCharacterIn(std::string_view utf8) {
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        const std::size_t start = pos;
+        const long cp = decodeUtf8(utf8, pos);
+        char text[40];
+        if (cp < 0) {
+            std::snprintf(text, sizeof text, "il byte 0x%02X",
+                          static_cast<unsigned>(static_cast<unsigned char>(utf8[start])));
+            return text;
+        }
+        const bool allowed = cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) ||
+                             (cp >= 0xE000 && cp <= 0xFFFD) || (cp >= 0x10000 && cp <= 0x10FFFF);
+        if (!allowed) {
+            std::snprintf(text, sizeof text, "il carattere U+%04lX", cp);
+            return text;
+        }
+    }
+    return {};
 }
 
 bool isNameStart(long c) {
@@ -395,6 +420,13 @@ void TXmlIni::WriteString(std::string_view Section, std::string_view Key, std::s
     }
     if (!isXmlName(Key)) {
         throw XmlIniError(FFileName, "'" + std::string(Key) + "' non \u00e8 un nome XML valido");
+    }
+    // pugixml would write such a character as a reference that no conforming reader (ours
+    // included) accepts: the file would no longer open. Refused before anything changes.
+    if (const std::string bad = unwritableCharacterIn(value); !bad.empty()) {
+        throw XmlIniError(FFileName, "il valore di '" + std::string(Key) + "' nella sezione '" +
+                                         std::string(Section) + "' contiene " + bad +
+                                         ", che un file XML non pu\u00f2 contenere");
     }
     if (encoding_ == Encoding::Windows1252) {
         // Characters outside Windows-1252 are written as references, which names cannot hold.

@@ -73,7 +73,9 @@ public:
     // Sets the key in memory, creating the section when needed. Writing the value the key
     // already has (a missing key counts as empty) changes nothing. A NUL in Value ends it.
     // Throws XmlIniError when Section or Key is not a valid XML name, or, in a Windows-1252
-    // document, holds a character Windows-1252 lacks (a name cannot carry a reference).
+    // document, holds a character Windows-1252 lacks (a name cannot carry a reference), and
+    // when Value holds a character XML 1.0 cannot (a control character, U+FFFE, U+FFFF) or
+    // is not UTF-8; the store is then left unchanged.
     void WriteString(std::string_view Section, std::string_view Key, std::string_view Value);
     // WriteString of the decimal text.
     void WriteInteger(std::string_view Section, std::string_view Key, int Value);

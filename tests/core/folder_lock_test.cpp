@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/file_util.h"
 #include "support/temp_dir.h"
@@ -101,3 +104,39 @@ TEST(FolderLock, HolderProcessKilledReleasesTheLock) {
     EXPECT_TRUE(after.held());
 }
 #endif
+
+TEST(FolderLock, LeftoverTemporariesOfTheProgramsSavesGoOnlyWhileTheLockIsHeld) {
+    test::TempDir dir;
+    namespace fs = std::filesystem;
+    const std::vector<std::string> own = {
+        "NQP2016.QXD.0a1b2c3d.tmp",    "Vexora.ini.deadbeef.tmp",
+        "ARG2013.XML.00000000.tmp",    "Correttore AB E001-E004.txt.9f8e7d6c.tmp",
+        "AB_ESAE001.pdf.12345678.tmp", "Vexora.rav.abcdef01.tmp"};
+    const std::vector<std::string> others = {
+        "appunti.tmp",           "NQP2016.QXD.tmp",         "NQP2016.QXD.0A1B2C3D.tmp",
+        "foto.jpg.0a1b2c3d.tmp", "NQP2016.QXD.0a1b2c3.tmp", "NQP2016.QXD.0a1b2c3d.tmp.bak"};
+    for (const auto& name : own)
+        std::ofstream(dir.file(name)) << "x";
+    for (const auto& name : others)
+        std::ofstream(dir.file(name)) << "x";
+    fs::create_directory(dir.path() / "Vexora.ini.11111111.tmp");  // a folder is not a save
+
+    const FolderLock holder(dir.folder());
+    ASSERT_TRUE(holder.held());
+    // Another program's saves may be under way while it holds the folder.
+    const FolderLock refused(dir.folder());
+    EXPECT_EQ(refused.removeLeftoverTemporaries(), std::vector<std::string>{});
+    for (const auto& name : own)
+        EXPECT_TRUE(fs::exists(dir.path() / name)) << name;
+
+    std::vector<std::string> removed = holder.removeLeftoverTemporaries();
+    std::sort(removed.begin(), removed.end());
+    std::vector<std::string> expected = own;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(removed, expected);
+    for (const auto& name : own)
+        EXPECT_FALSE(fs::exists(dir.path() / name)) << name;
+    for (const auto& name : others)
+        EXPECT_TRUE(fs::exists(dir.path() / name)) << name;
+    EXPECT_TRUE(fs::is_directory(dir.path() / "Vexora.ini.11111111.tmp"));
+}

@@ -156,6 +156,47 @@ TEST(VexoraTableTool, Convert_WritesTheFormOfTheTargetExtension) {
     EXPECT_EQ(runTool(dir, "dump " + quoted(xml)).out, runTool(dir, "dump " + quoted(bin)).out);
 }
 
+TEST(VexoraTableTool, TypeWordsInAnyCase_KeepWidthDecimalsAndSubtypeInBothFormsAndConversion) {
+    TempDir dir;
+    const std::string xml = dir.file("tipi.xml");
+    writeBytes(xml,
+               "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\">"
+               "<METADATA><FIELDS>"
+               "<FIELD attrname=\"Prezzo\" fieldtype=\"Fixed\" DECIMALS=\"2\" WIDTH=\"10\"/>"
+               "<FIELD attrname=\"Dati\" fieldtype=\"bin.hex\" SUBTYPE=\"Binary\" WIDTH=\"20\"/>"
+               "<FIELD attrname=\"Memo\" fieldtype=\"BIN.HEX\" subtype=\"Text\" width=\"30\"/>"
+               "<FIELD attrname=\"Peso\" fieldtype=\"FIXEDFMT\" decimals=\"1\" width=\"6\"/>"
+               "<FIELD attrname=\"Nome\" fieldtype=\"String\" WIDTH=\"7\"/>"
+               "</FIELDS><PARAMS/></METADATA><ROWDATA>"
+               "<ROW Prezzo=\"12.5\" Dati=\"00ff\" Memo=\"6869\" Peso=\"-3.5\" Nome=\"x\"/>"
+               "</ROWDATA></DATAPACKET>");
+    const std::string bin = dir.file("tipi.QXD");
+    const std::string back = dir.file("ritorno.XML");
+    ASSERT_EQ(runTool(dir, "convert " + quoted(xml) + " " + quoted(bin)).exitCode, 0);
+    ASSERT_EQ(runTool(dir, "convert " + quoted(bin) + " " + quoted(back)).exitCode, 0);
+    for (const std::string& file : {xml, bin, back}) {
+        const RunResult r = runTool(dir, "dump " + quoted(file));
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const Json fields = parseJson(r.out)["fields"];
+        ASSERT_EQ(fields.items.size(), 5u) << file;
+        EXPECT_EQ(fields[0]["type"].text, "fixed") << file;
+        EXPECT_EQ(fields[0]["width"].number, 10) << file;
+        EXPECT_EQ(fields[0]["decimals"].number, 2) << file;
+        EXPECT_EQ(fields[1]["width"].number, 20) << file;
+        EXPECT_EQ(fields[1]["subtype"].text, "Binary") << file;
+        EXPECT_EQ(fields[2]["width"].number, 30) << file;
+        EXPECT_EQ(fields[2]["subtype"].text, "Text") << file;
+        EXPECT_EQ(fields[3]["type"].text, "fixedFMT") << file;
+        EXPECT_EQ(fields[3]["width"].number, 6) << file;
+        EXPECT_EQ(fields[3]["decimals"].number, 1) << file;
+        EXPECT_EQ(fields[4]["width"].number, 7) << file;
+    }
+    const std::string written = readBytes(back);
+    EXPECT_NE(written.find("fieldtype=\"fixed\" DECIMALS=\"2\" WIDTH=\"10\""), std::string::npos)
+        << written;
+    EXPECT_NE(written.find("WIDTH=\"20\" SUBTYPE=\"Binary\""), std::string::npos) << written;
+}
+
 TEST(VexoraTableTool, Check_ExitCodesAndOneLineFault) {
     TempDir dir;
     const std::string good = dir.file("good.qxd");

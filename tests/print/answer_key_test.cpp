@@ -58,9 +58,16 @@ const report::Component& component(const RunSnapshot& run, const QString& name) 
 TEST(KeyText, LineFieldsAreFixedWidth) {
     compose::TCorrettPrint e{"E001", "V", 1234, "12/3"};
     EXPECT_EQ(print::keyTextLine(e, 3), "E001 |     1234/12/3 | 03 | V");
+    // 13 characters exactly: no blank; a six-digit id (14 and more) is written whole, the
+    // line's later columns shifting by the extra characters.
+    e.IdMaster = 27165;
+    e.BlkDom = "2315/24";
+    EXPECT_EQ(print::keyTextLine(e, 7), "E001 | 27165/2315/24 | 07 | V");
+    e.IdMaster = 127165;
+    EXPECT_EQ(print::keyTextLine(e, 7), "E001 | 127165/2315/24 | 07 | V");
     e.IdMaster = 12345678;
-    e.BlkDom = "12/345";  // 15 characters: the last 13 stay
-    EXPECT_EQ(print::keyTextLine(e, 123), "E001 | 345678/12/345 | 23 | V");
+    e.BlkDom = "12/345";
+    EXPECT_EQ(print::keyTextLine(e, 123), "E001 | 12345678/12/345 | 23 | V");
     EXPECT_EQ(print::PadValue("abc", 5, '.', false), "abc..");
     EXPECT_EQ(print::PadValue("abcdefg", 5, '.', false), "abcde");
     EXPECT_EQ(print::PadValue(7, 3, '0', true), "007");

@@ -16,6 +16,7 @@
 
 #include "core/folder_lock.h"
 #include "data/table_file.h"
+#include "support/save_faults.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -272,4 +273,82 @@ TEST_F(BatchProcess, FolderInUseByAnotherProgramIsRefusedUntilItEnds) {
     const Outcome after = batch({"--category", "AB", "--kind", "esame", "--pdf"});
     EXPECT_EQ(after.exitCode, 0) << after.err;
     EXPECT_TRUE(fs::exists(dir.file("AB_ESAE001.pdf")));
+}
+
+TEST_F(BatchProcess, HistoryOrCountersThatCannotBeSavedFailTheRunAndOpenTheClosingReport) {
+    // The first run creates the history; then its file, later the settings file, refuse
+    // to be replaced (no write bit: refused for root too).
+    ASSERT_EQ(batch({"--category", "AB", "--kind", "esame", "--sheets", "0"}).exitCode, 0);
+    const std::string history = dir.file("NQP2016.QXD");
+    const std::string settings = dir.file("Vexora.ini");
+    const auto closingReport = [](const Outcome& o) {
+        // Everything after the last progress line of a sheet.
+        std::vector<std::string> all = lines(o.err);
+        std::size_t start = 0;
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            if (all[i].find("scheda E0") != std::string::npos)
+                start = i + 1;
+        }
+        while (start < all.size() && all[start].rfind("vexora-batch: ERRORE:", 0) != 0 &&
+               all[start].rfind("Schede stampate", 0) != 0)
+            ++start;
+        return std::vector<std::string>(all.begin() + static_cast<long>(start), all.end());
+    };
+
+    fs::permissions(history, fs::perms::owner_read | fs::perms::group_read);
+    const std::string before = slurp(history);
+    const Outcome noHistory =
+        batch({"--category", "AB", "--kind", "esame", "--sheets", "2", "--pdf", "--seed", "2"});
+    EXPECT_EQ(noHistory.exitCode, 3) << noHistory.err;
+    EXPECT_TRUE(fs::exists(dir.file("AB_ESAE001.pdf")));
+    EXPECT_EQ(slurp(history), before);
+    std::vector<std::string> report = closingReport(noHistory);
+    ASSERT_FALSE(report.empty()) << noHistory.err;
+    EXPECT_EQ(report.front(), "vexora-batch: ERRORE: Il database di stampa \"" + history +
+                                  "\" non \u00e8 stato salvato: le domande delle 2 schede "
+                                  "stampate (da E001 a E002) non risultano segnate come "
+                                  "stampate nel file.")
+        << noHistory.err;
+    fs::permissions(history, fs::perms::owner_read | fs::perms::owner_write);
+
+    // A disk that fills up before the history fits (the sheets' files are smaller).
+    Outcome noRoom;
+    {
+        const vexora::test::FileSizeLimit full(fs::file_size(history) - 1);
+        noRoom = batch(
+            {"--category", "AB", "--kind", "esame", "--sheets", "1", "--pdf", "--seed", "5"});
+    }
+    EXPECT_EQ(noRoom.exitCode, 3) << noRoom.err;
+    EXPECT_TRUE(fs::exists(dir.file("AB_ESAE003.pdf"))) << noRoom.err;
+    report = closingReport(noRoom);
+    ASSERT_FALSE(report.empty()) << noRoom.err;
+    EXPECT_EQ(report.front(), "vexora-batch: ERRORE: Il database di stampa \"" + history +
+                                  "\" non \u00e8 stato salvato: le domande della scheda "
+                                  "stampata E003 non risultano segnate come stampate nel file.")
+        << noRoom.err;
+    EXPECT_EQ(slurp(history), before);
+
+    fs::permissions(settings, fs::perms::owner_read | fs::perms::group_read);
+    const Outcome noCounters =
+        batch({"--category", "AB", "--kind", "esame", "--sheets", "1", "--pdf", "--seed", "3"});
+    fs::permissions(settings, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(noCounters.exitCode, 3) << noCounters.err;
+    report = closingReport(noCounters);
+    ASSERT_FALSE(report.empty()) << noCounters.err;
+    EXPECT_EQ(report.front().rfind("vexora-batch: ERRORE: Il file delle impostazioni \"" +
+                                       settings + "\" non \u00e8 stato salvato: i contatori",
+                                   0),
+              0u)
+        << noCounters.err;
+    EXPECT_EQ(examMarks("NQP2016.QXD"), 30);  // this run's history was saved
+}
+
+TEST_F(BatchProcess, LeftoverTemporariesOfKilledSavesAreRemovedAtStart) {
+    const std::string left = dir.file("NQP2016.QXD.0a1b2c3d.tmp");
+    const std::string notOurs = dir.file("appunti.tmp");
+    std::ofstream(left) << "half a history";
+    std::ofstream(notOurs) << "x";
+    EXPECT_EQ(batch({"--category", "AB", "--kind", "esame", "--sheets", "0"}).exitCode, 0);
+    EXPECT_FALSE(fs::exists(left));
+    EXPECT_TRUE(fs::exists(notOurs));
 }

@@ -246,6 +246,29 @@ TEST_F(XmlIniTest, Values_RoundTripSpecialCharacters) {
     EXPECT_EQ(again.ReadString("S", "k", ""), value);
 }
 
+TEST_F(XmlIniTest, ValuesXml10CannotHold_AreRefusedNamingTheFileAndTheStoreStaysReadable) {
+    writeTopicList();
+    {
+        TXmlIni ini(path);
+        for (const std::string& bad :
+             {std::string("a\x01b"), std::string("\x1b[0m"), std::string("fine\xef\xbf\xbf"),
+              std::string("caff\xe8"), std::string("\x7f\x0b")}) {
+            try {
+                ini.WriteString("Argomento_00", "Testo0", bad);
+                ADD_FAILURE() << "accepted " << bad;
+            } catch (const XmlIniError& e) {
+                EXPECT_EQ(e.fileName(), path);
+                EXPECT_NE(std::string(e.what()).find("Testo0"), std::string::npos) << e.what();
+            }
+        }
+        EXPECT_FALSE(ini.Modified());
+        EXPECT_EQ(ini.ReadString("Argomento_00", "Testo0", ""), "Segnali di pericolo");
+        ini.WriteString("Argomento_00", "Testo0", "DEL \x7f e NEL \u0085 ammessi");
+    }
+    const TXmlIni again(path);
+    EXPECT_EQ(again.ReadString("Argomento_00", "Testo0", ""), "DEL \x7f e NEL \u0085 ammessi");
+}
+
 TEST_F(XmlIniTest, WriteIntegerAndBoolean_StoreDecimalText) {
     TXmlIni ini(path);
     ini.WriteInteger("S", "neg", -42);

@@ -24,7 +24,8 @@ std::vector<int> parseTopics(const std::string& text) {
         const std::string item =
             text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         out.push_back(parseCount("--topics", item, 1, 1000));
-        if (comma == std::string::npos) break;
+        if (comma == std::string::npos)
+            break;
         start = comma + 1;
     }
     return out;
@@ -39,7 +40,8 @@ BatchOptions parseBatchOptions(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) throw std::invalid_argument(a + " vuole un valore");
+            if (i + 1 >= args.size())
+                throw std::invalid_argument(a + " vuole un valore");
             return args[++i];
         };
         if (a == "--help" || a == "-h") {
@@ -83,10 +85,14 @@ BatchOptions parseBatchOptions(const std::vector<std::string>& args) {
             throw std::invalid_argument("opzione sconosciuta \"" + a + "\"");
         }
     }
-    if (o.help) return o;
-    if (!haveCategory) throw std::invalid_argument("manca --category");
-    if (!haveKind) throw std::invalid_argument("manca --kind");
-    if (o.pdf && o.printer) throw std::invalid_argument("--pdf e --printer si escludono");
+    if (o.help)
+        return o;
+    if (!haveCategory)
+        throw std::invalid_argument("manca --category");
+    if (!haveKind)
+        throw std::invalid_argument("manca --kind");
+    if (o.pdf && o.printer)
+        throw std::invalid_argument("--pdf e --printer si escludono");
     if (o.kind == tdsArgomento && o.topics.empty()) {
         throw std::invalid_argument("--kind argomento vuole --topics");
     }
@@ -123,8 +129,9 @@ Le opzioni di una esecuzione non vengono mai scritte nelle impostazioni; i conta
 delle schede e lo storico delle stampe si aggiornano come nel programma.
 Ctrl+C interrompe come il pulsante "Interrompi".
 
-Uscita: 0 tutte le schede stampate; 3 alcune schede non stampate o esecuzione
-interrotta; 1 nessuna scheda stampata o categoria non apribile; 2 errore d'uso.
+Uscita: 0 tutte le schede stampate; 3 alcune schede non stampate, esecuzione
+interrotta, o storico delle stampe o contatori (Vexora.ini) non salvati; 1 nessuna
+scheda stampata o categoria non apribile; 2 errore d'uso.
 
 Esempio:
   vexora-batch --folder /srv/vexora --category AB --kind esame --sheets 8 --pdf --key-text

@@ -30,6 +30,7 @@
 #include "print/print_job_driver.h"
 #include "print/report_renderers.h"
 #include "print/sheet_printer.h"
+#include "print/unsaved_marks.h"
 #include "report/report_output.h"
 #include "report/report_project.h"
 #include "settings/settings_model.h"
@@ -46,14 +47,17 @@ enum ExitCode { kAllPrinted = 0, kNothing = 1, kUsage = 2, kPartial = 3 };
 // signal handler can reach nothing but a flag of static storage.
 std::atomic<bool> gInterruptRequest{false};
 
-extern "C" void onInterrupt(int) { gInterruptRequest.store(true); }
+extern "C" void onInterrupt(int) {
+    gInterruptRequest.store(true);
+}
 
 // Output files of the program folder with their modification times.
 std::map<std::string, fs::file_time_type> outputFiles(const fs::path& folder) {
     std::map<std::string, fs::file_time_type> files;
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(folder, ec)) {
-        if (!e.is_regular_file(ec)) continue;
+        if (!e.is_regular_file(ec))
+            continue;
         const std::string ext = e.path().extension().string();
         if (ext == ".pdf" || ext == ".txt" || ext == ".PDF" || ext == ".TXT") {
             files[e.path().string()] = e.last_write_time(ec);
@@ -63,9 +67,8 @@ std::map<std::string, fs::file_time_type> outputFiles(const fs::path& folder) {
 }
 
 int run(const batch::BatchOptions& opt, int argc, char** argv) {
-    const std::string folder =
-        withTrailingSeparator(opt.folder.empty() ? executableFolder()
-                                                 : fs::absolute(opt.folder).string());
+    const std::string folder = withTrailingSeparator(
+        opt.folder.empty() ? executableFolder() : fs::absolute(opt.folder).string());
     if (!fs::is_directory(folder)) {
         std::fprintf(stderr, "vexora-batch: la cartella %s non esiste\n", folder.c_str());
         return kUsage;
@@ -76,6 +79,7 @@ int run(const batch::BatchOptions& opt, int argc, char** argv) {
         std::fprintf(stderr, "vexora-batch: %s\n", lock.refusalMessage().c_str());
         return kNothing;
     }
+    lock.removeLeftoverTemporaries();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -92,18 +96,22 @@ int run(const batch::BatchOptions& opt, int argc, char** argv) {
     log.setEcho(
         [&ui](std::uint8_t level, std::string_view message) { ui.logEntry(level, message); });
     Reporting reporting{log, switches, ui};
-    settings::SettingsModel settingsModel(folder + "Vexora.ini", log);
+    const std::string settingsFile = folder + "Vexora.ini";
+    settings::SettingsModel settingsModel(settingsFile, log);
     settings::MainWindowValues window;
     data::startProgram(settingsModel, state, switches, window, log, {}, data::programTitle());
 
     // Options of this run only: the settings file never sees them.
-    if (opt.pdf) switches.CkStampaSuPdf = true;
-    if (opt.printer) switches.CkStampaSuPdf = false;
-    if (opt.keyText) switches.CkSaveCorrTxt = true;
+    if (opt.pdf)
+        switches.CkStampaSuPdf = true;
+    if (opt.printer)
+        switches.CkStampaSuPdf = false;
+    if (opt.keyText)
+        switches.CkSaveCorrTxt = true;
 
     data::QuestionData qd(reporting, platform, state);
-    const auto seed = opt.seed.value_or(static_cast<std::uint32_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count()));
+    const auto seed = opt.seed.value_or(
+        static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
     compose::SheetComposer composer(qd, reporting, ui, seed);
 
     state.currentCategory = opt.category;
@@ -112,6 +120,8 @@ int run(const batch::BatchOptions& opt, int argc, char** argv) {
     const bool possible = opt.kind == tdsEsame ? opened.examPossible : opened.topicPossible;
 
     int code = kNothing;
+    std::vector<std::string> closingErrors;  // saves that failed, for the closing report
+    std::string summary;
     if (!possible) {
         const data::CategoryFiles files = data::locateCategoryFiles(opt.category, state, platform);
         std::fprintf(stderr,
@@ -127,7 +137,8 @@ int run(const batch::BatchOptions& opt, int argc, char** argv) {
         bool topicsOk = true;
         for (int t : opt.topics) {
             if (static_cast<std::size_t>(t) > qd.LbArgomenti.count()) {
-                std::fprintf(stderr, "vexora-batch: la lista ha %zu argomenti, non c'\u00e8 il %d\n",
+                std::fprintf(stderr,
+                             "vexora-batch: la lista ha %zu argomenti, non c'\u00e8 il %d\n",
                              qd.LbArgomenti.count(), t);
                 topicsOk = false;
             } else {
@@ -141,7 +152,8 @@ int run(const batch::BatchOptions& opt, int argc, char** argv) {
             report::ReportOutput output;
             print::SheetPrinter printer(state, reporting, platform, ui, composer, project, output);
             const std::string printerName = opt.printer.value_or(window.printer);
-            if (!switches.CkStampaSuPdf) printer.selectPrinter(QString::fromStdString(printerName));
+            if (!switches.CkStampaSuPdf)
+                printer.selectPrinter(QString::fromStdString(printerName));
 
             if (switches.CkStampaSuPdf && opt.copies > 1) {
                 std::fprintf(stderr,
@@ -164,17 +176,22 @@ int run(const batch::BatchOptions& opt, int argc, char** argv) {
 
             for (const auto& [path, time] : outputFiles(folder)) {
                 const auto it = before.find(path);
-                if (it == before.end() || it->second != time) std::printf("%s\n", path.c_str());
+                if (it == before.end() || it->second != time)
+                    std::printf("%s\n", path.c_str());
             }
-            std::fprintf(stderr,
-                         "Schede stampate: %zu di %d; correttori: %zu; storico %s%s\n",
-                         r.printedLabels.size(), r.requested, r.answerKeys.size(),
-                         r.saved ? "salvato" : "non salvato",
-                         r.interrupted ? "; esecuzione interrotta" : "");
+            if (!r.printedLabels.empty() && !r.saved) {
+                const std::string m = print::unsavedMarksMessage(qd.FilePrintr, r.printedLabels);
+                closingErrors.push_back(m.substr(0, m.find('\r')));
+            }
+            summary = "Schede stampate: " + std::to_string(r.printedLabels.size()) + " di " +
+                      std::to_string(r.requested) +
+                      "; correttori: " + std::to_string(r.answerKeys.size()) + "; storico " +
+                      (r.saved ? "salvato" : "non salvato") +
+                      (r.interrupted ? "; esecuzione interrotta" : "");
             if (r.printedLabels.empty()) {
                 code = opt.sheets == 0 && !r.interrupted ? kAllPrinted : kNothing;
             } else if (r.interrupted || static_cast<int>(r.printedLabels.size()) < r.requested ||
-                       r.failedAnswerKeys > 0) {
+                       r.failedAnswerKeys > 0 || !r.saved) {
                 code = kPartial;
             } else {
                 code = kAllPrinted;
@@ -189,8 +206,19 @@ int run(const batch::BatchOptions& opt, int argc, char** argv) {
                               settings::WindowPosition::Leave);
     } catch (const std::exception& e) {
         reporting.error(1, "", "", e.what());
-        std::fprintf(stderr, "vexora-batch: %s\n", e.what());
+        closingErrors.push_back("Il file delle impostazioni \"" + settingsFile +
+                                "\" non \u00e8 stato salvato: i contatori delle schede stampate "
+                                "non risultano nel file (" +
+                                e.what() + ")");
+        if (code == kAllPrinted)
+            code = kPartial;
     }
+    // A save that failed opens the closing report: the run's sheets are printed, but what
+    // records them is not on disk.
+    for (const std::string& line : closingErrors)
+        std::fprintf(stderr, "vexora-batch: ERRORE: %s\n", line.c_str());
+    if (!summary.empty())
+        std::fprintf(stderr, "%s\n", summary.c_str());
     return code;
 }
 

@@ -98,8 +98,21 @@ std::string dumpJson(const TableData& t) {
         appendJsonString(out, f.name);
         out += ", \"type\": ";
         appendJsonString(out, f.type == FieldType::AutoInc ? "autoinc" : xmlTypeWord(f));
-        const bool text = f.type == FieldType::String || f.type == FieldType::WideString;
-        out += ", \"width\": " + std::to_string(text ? f.size : 0);
+        // WIDTH as the file says it: characters of a text, bytes of a memo, digits of a
+        // packed decimal (with its DECIMALS); 0 for a column without one.
+        const bool decimal = f.type == FieldType::Decimal || f.type == FieldType::FormattedDecimal;
+        const bool sized = f.type == FieldType::String || f.type == FieldType::WideString ||
+                           f.type == FieldType::Bytes;
+        out += ", \"width\": " + std::to_string(decimal ? f.precision : sized ? f.size : 0);
+        if (decimal)
+            out += ", \"decimals\": " + std::to_string(f.decimals);
+        for (const ExtraProperty& p : f.extra) {
+            const auto* text = std::get_if<std::string>(&p.value);
+            if (text != nullptr && equalsIgnoreCase(p.name, "SUBTYPE")) {
+                out += ", \"subtype\": ";
+                appendJsonString(out, *text);
+            }
+        }
         out += std::string(", \"readonly\": ") + (f.readOnly ? "true" : "false");
         out += std::string(", \"required\": ") + (f.required ? "true" : "false");
         out += std::string(", \"hidden\": ") + (f.hidden ? "true" : "false");
