@@ -81,7 +81,8 @@ public:
     void SetUp() override {
         int fds[2];
         ASSERT_EQ(::pipe(fds), 0);
-        xvfb_ = spawnXvfb(fds[1]);
+        xvfb_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24",
+                       "-nolisten", "tcp", "-noreset"});
         ::close(fds[1]);
         std::string display;
         char ch = 0;
@@ -116,22 +117,6 @@ public:
     }
 
 private:
-    static pid_t spawnXvfb(int displayFd) {
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-            const int devnull = ::open("/dev/null", O_RDWR);
-            ::dup2(devnull, 0);
-            ::dup2(devnull, 1);
-            ::dup2(devnull, 2);
-            const std::string fd = std::to_string(displayFd);
-            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
-                     "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        return pid;
-    }
-
     pid_t xvfb_ = -1;
     pid_t wm_ = -1;
     int argc_ = 1;

@@ -40,14 +40,6 @@ using ui::TFormStampe;
 
 constexpr int kAbQuestions = 30;
 
-int tabOf(TModalitaQuiz m) {
-    const auto& tabs = data::categoryTabs();
-    for (std::size_t i = 0; i < tabs.size(); ++i)
-        if (tabs[i].category == m)
-            return static_cast<int>(i);
-    return -1;
-}
-
 // Rows of a saved print history with an exam mark.
 int savedExamMarks(const fs::path& history) {
     const auto t = data::loadTableFile(history.string());

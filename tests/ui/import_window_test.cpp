@@ -24,14 +24,6 @@ namespace {
 
 constexpr TModalitaQuiz kCategory = mqSuperC0;  // the smallest sample master
 
-int tabOf(TModalitaQuiz m) {
-    const auto& tabs = data::categoryTabs();
-    for (std::size_t i = 0; i < tabs.size(); ++i)
-        if (tabs[i].category == m)
-            return static_cast<int>(i);
-    return -1;
-}
-
 std::size_t column(const data::TableData& t, const char* name) {
     for (std::size_t i = 0; i < t.fields.size(); ++i)
         if (data::equalsIgnoreCase(t.fields[i].name, name))

@@ -14,14 +14,6 @@
 namespace vexora::test {
 namespace {
 
-int tabOf(TModalitaQuiz m) {
-    const auto& tabs = data::categoryTabs();
-    for (std::size_t i = 0; i < tabs.size(); ++i)
-        if (tabs[i].category == m)
-            return static_cast<int>(i);
-    return -1;
-}
-
 TEST(OptionsWindow, TabsMoveTheMainWindowAndANumberingResetRestartsTheLabels) {
     WindowWorld world("[Debug]\r\nCkStampaSuPdf=1\r\n[Status]\r\nProgressivo Esa S4=57\r\n");
     world.start();

@@ -2,11 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include "data/options_numbering.h"
 #include "vexora-sample-data/sample_data.h"
 
 namespace vexora::test {
 
 namespace fs = std::filesystem;
+
+int tabOf(TModalitaQuiz m) {
+    const auto& tabs = data::categoryTabs();
+    for (std::size_t i = 0; i < tabs.size(); ++i)
+        if (tabs[i].category == m)
+            return static_cast<int>(i);
+    return -1;
+}
 
 const fs::path& sampleDataFolder() {
     static const TempDir dir;

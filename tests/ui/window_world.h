@@ -28,6 +28,9 @@ std::string slurp(const std::filesystem::path& path);
 // Files of `folder` whose names start with `prefix` and end with ".pdf".
 std::vector<std::string> pdfFiles(const std::filesystem::path& folder, const std::string& prefix);
 
+// The position of a category's tab in the options window.
+int tabOf(TModalitaQuiz m);
+
 struct WindowWorld {
     TempDir dir;
     std::unique_ptr<app::Program> program;
