@@ -112,8 +112,10 @@ TEST(FolderLock, LeftoverTemporariesOfTheProgramsSavesGoOnlyWhileTheLockIsHeld) 
         "NQP2016.QXD.0a1b2c3d.tmp",    "Vexora.ini.deadbeef.tmp",
         "ARG2013.XML.00000000.tmp",    "Correttore AB E001-E004.txt.9f8e7d6c.tmp",
         "AB_ESAE001.pdf.12345678.tmp", "Vexora.rav.abcdef01.tmp"};
+    // Names that differ from the own ones by more than letter case: Windows folders do not
+    // tell case apart.
     const std::vector<std::string> others = {
-        "appunti.tmp",           "NQP2016.QXD.tmp",         "NQP2016.QXD.0A1B2C3D.tmp",
+        "appunti.tmp",           "NQP2016.QXD.tmp",         "NQP2016.QXD.0A1B2C3E.tmp",
         "foto.jpg.0a1b2c3d.tmp", "NQP2016.QXD.0a1b2c3.tmp", "NQP2016.QXD.0a1b2c3d.tmp.bak"};
     for (const auto& name : own)
         std::ofstream(dir.file(name)) << "x";
