@@ -95,7 +95,7 @@ enum class Encoding { Utf8, Utf16Le, Utf16Be, Latin1, Ascii, Cp1252 };
 // The encoding an 8-bit document's declaration names (UTF-8 without one); nullopt for
 // one this reader does not know.
 std::optional<Encoding> declaredEncoding(std::string_view b) {
-    if (b.substr(0, 5) != "<?xml")
+    if (!startsWithXmlDeclaration(b))
         return Encoding::Utf8;
     const std::string_view decl = b.substr(0, b.find("?>"));
     const std::size_t at = decl.find("encoding");
@@ -267,6 +267,11 @@ std::optional<XmlFault> findXmlFaultWithExpat(std::string_view bytes, const char
                         XML_ErrorString(XML_GetErrorCode(p))};
     }
     return std::nullopt;
+}
+
+bool startsWithXmlDeclaration(std::string_view text) {
+    return text.size() > 5 && text.substr(0, 5) == "<?xml" &&
+           (text[5] == ' ' || text[5] == '\t' || text[5] == '\r' || text[5] == '\n');
 }
 
 }  // namespace vexora

@@ -21,6 +21,11 @@ struct XmlFault {
 // findUtf8XmlFault. The fault's offset is counted in the document's own bytes.
 std::optional<XmlFault> findXmlFault(std::string_view bytes);
 
+// True when the text starts with an XML declaration: "<?xml" and a blank. A processing
+// instruction whose target only begins with "xml" ("<?xmlfoo ...?>") is none, and its
+// pseudo-attributes name no encoding.
+bool startsWithXmlDeclaration(std::string_view text);
+
 // The verdict on UTF-8 text, in one pass that builds nothing. A document with a document
 // type declaration goes to findXmlFaultWithExpat, which also refuses what a reader that
 // builds its tree with pugixml would read differently: entity declarations, attribute

@@ -343,7 +343,7 @@ const char* declaredEncoding(std::string_view bytes) {
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         // A byte order mark: a declaration may only confirm it.
         const std::string_view rest = bytes.substr(3);
-        if (rest.substr(0, 5) == "<?xml" &&
+        if (startsWithXmlDeclaration(rest) &&
             rest.substr(0, rest.find("?>")).find("encoding") != std::string_view::npos &&
             std::string_view(declaredEncoding(rest)) != "UTF-8")
             throw TableError("the byte order mark says UTF-8, the declaration does not");
@@ -352,7 +352,7 @@ const char* declaredEncoding(std::string_view bytes) {
     if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")
         throw TableError("UTF-16 text is not a table file form this program reads");
     std::size_t p = bytes.find_first_not_of(" \t\r\n");
-    if (p == std::string_view::npos || bytes.substr(p, 5) != "<?xml")
+    if (p == std::string_view::npos || !startsWithXmlDeclaration(bytes.substr(p)))
         return "windows-1252";
     const std::size_t end = bytes.find("?>", p);
     if (end == std::string_view::npos)

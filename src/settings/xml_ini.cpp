@@ -47,7 +47,7 @@ std::string declaredEncoding(std::string_view bytes) {
            (head[b] == ' ' || head[b] == '\t' || head[b] == '\r' || head[b] == '\n')) {
         ++b;
     }
-    if (head.substr(b, 5) != "<?xml")
+    if (!startsWithXmlDeclaration(head.substr(b)))
         return {};
     const std::size_t end = head.find("?>", b);
     if (end == std::string_view::npos)

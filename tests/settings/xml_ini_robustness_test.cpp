@@ -187,6 +187,27 @@ TEST(XmlIniRobustness, MutatedTopicLists_FailNamingTheFileOrRoundTrip) {
     EXPECT_GT(refused, 50);
 }
 
+TEST(XmlIniRobustness, APiWhoseTargetOnlyBeginsWithXml_NamesNoEncoding) {
+    // Found by fuzzing: "<?xmlse ... encoding=...?>" was taken for a declaration, so bytes
+    // that are no UTF-8 were read as Windows-1252 and the saved store could not be read.
+    test::TempDir dir;
+    const std::string path = dir.file("ARG2013.XML");
+    test::writeBytes(path,
+                     "<?xmlse vrion=\"1.0\" encoding=\"windows-1252\"?>\r\n"
+                     "<QX_XmlIni><S k=\"Citt\xE0\"/></QX_XmlIni>");
+    try {
+        const TXmlIni ini(path);
+        FAIL() << "bytes that are no UTF-8 were read";
+    } catch (const XmlIniError& e) {
+        EXPECT_EQ(e.fileName(), path);
+    }
+    // A real declaration still names the encoding.
+    test::writeBytes(path,
+                     "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n"
+                     "<QX_XmlIni><S k=\"Citt\xE0\"/></QX_XmlIni>");
+    EXPECT_EQ(TXmlIni(path).ReadString("S", "k", ""), "Citt\u00e0");
+}
+
 TEST(XmlIniRobustness, RandomDocumentsWrittenThroughTheApi_RoundTrip) {
     test::TempDir dir;
     Mutator gen(99);
